@@ -1,0 +1,93 @@
+#include "core/win/browser_events.h"
+
+#include <oleauto.h>
+
+namespace qv::com {
+
+std::string narrow(const wchar_t* text, size_t length) {
+  if (!text || length == 0) return {};
+  if (length > 0x7FFFFFF) length = 0x7FFFFFF;  // a page address is far shorter; keep int maths safe
+  const int n = static_cast<int>(length);
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, text, n, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string out(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, n, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+std::string narrowBstr(BSTR text) { return text ? narrow(text, SysStringLen(text)) : std::string{}; }
+
+namespace {
+
+// The argument at declared position `pos` of `count` declared arguments.
+const VARIANT* arg(const DISPPARAMS& p, UINT count, UINT pos) {
+  if (!p.rgvarg || p.cArgs != count || pos >= count) return nullptr;
+  return &p.rgvarg[count - 1 - pos];
+}
+
+VARIANT_BOOL* boolRef(const VARIANT* v) {
+  if (!v || V_VT(v) != (VT_BYREF | VT_BOOL)) return nullptr;
+  return V_BOOLREF(v);
+}
+
+IDispatch* dispatchOf(const VARIANT* v) {
+  if (!v) return nullptr;
+  if (V_VT(v) == VT_DISPATCH) return V_DISPATCH(v);
+  if (V_VT(v) == (VT_BYREF | VT_DISPATCH)) return V_DISPATCHREF(v) ? *V_DISPATCHREF(v) : nullptr;
+  return nullptr;
+}
+
+// The address as the browser sends it (a reference to a variant holding a
+// string), and the plainer shapes other callers of the sink may use.
+std::string addressOf(const VARIANT* v) {
+  if (!v) return {};
+  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) {
+    const VARIANT* inner = V_VARIANTREF(v);
+    if (!inner || V_VT(inner) == (VT_BYREF | VT_VARIANT)) return {};  // no deeper nesting
+    return addressOf(inner);
+  }
+  if (V_VT(v) == VT_BSTR) return narrowBstr(V_BSTR(v));
+  if (V_VT(v) == (VT_BYREF | VT_BSTR)) return V_BSTRREF(v) ? narrowBstr(*V_BSTRREF(v)) : std::string{};
+  return {};
+}
+
+}  // namespace
+
+BrowserEvent decodeBrowserEvent(DISPID id, const DISPPARAMS* params) {
+  BrowserEvent ev;
+  static const DISPPARAMS kNone = {nullptr, nullptr, 0, 0};
+  const DISPPARAMS& p = params ? *params : kNone;
+  switch (id) {
+    case kDispNewWindow:
+      ev.kind = BrowserEventKind::NewWindow;
+      ev.cancel = boolRef(arg(p, 6, 5));
+      break;
+    case kDispNewWindow2:
+      ev.kind = BrowserEventKind::NewWindow;
+      ev.cancel = boolRef(arg(p, 2, 1));
+      break;
+    case kDispBeforeNavigate2:
+      ev.kind = BrowserEventKind::BeforeNavigate;
+      ev.frame = dispatchOf(arg(p, 7, 0));
+      ev.address = addressOf(arg(p, 7, 1));
+      break;
+    case kDispNavigateComplete2:
+      ev.kind = BrowserEventKind::NavigateComplete;
+      ev.frame = dispatchOf(arg(p, 2, 0));
+      ev.address = addressOf(arg(p, 2, 1));
+      break;
+    case kDispDocumentComplete:
+      ev.kind = BrowserEventKind::DocumentComplete;
+      ev.frame = dispatchOf(arg(p, 2, 0));
+      ev.address = addressOf(arg(p, 2, 1));
+      break;
+    case kDispOnQuit:
+      ev.kind = BrowserEventKind::Quit;
+      break;
+    default:
+      break;
+  }
+  return ev;
+}
+
+}  // namespace qv::com

@@ -1,0 +1,168 @@
+// CPub, the browser helper object: one per browser window.  The browser
+// creates it, hands it the window's browser through IObjectWithSite::SetSite
+// and releases it after OnQuit.  Its IPub dispatch side is the sink of the
+// browser's DWebBrowserEvents2; it also serves the document host
+// (IDocHostUIHandler, IOleCommandTarget) and the document's property
+// notifications.
+//
+// Every member is touched only on the window's own thread (events, hooks,
+// timers and the window procedure all run there).
+#pragma once
+
+#include <windows.h>
+#include <exdisp.h>
+#include <mshtml.h>
+#include <mshtmhst.h>
+#include <docobj.h>
+#include <ocidl.h>
+#include <wrl/client.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "com/module.h"
+#include "core/pub_navigation.h"
+#include "platform/mutex.h"
+#include "quillvane_i.h"
+
+namespace qv::com {
+
+using Microsoft::WRL::ComPtr;
+
+// One connected page or frame: its browser and the cookies of the document
+// and window event sinks advised on it (0 when not connected).
+struct SinkRecord {
+  ComPtr<IWebBrowser2> frame;
+  DWORD documentSinkCookie = 0;
+  DWORD windowSinkCookie = 0;
+};
+
+class PubDomExtender;
+
+class Pub final : public IObjectWithSite,
+                  public IPub,
+                  public IDocHostUIHandler,
+                  public IOleCommandTarget,
+                  public IPropertyNotifySink,
+                  public IProvideClassInfo {
+ public:
+  Pub();
+  Pub(const Pub&) = delete;
+  Pub& operator=(const Pub&) = delete;
+
+  // IUnknown
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+
+  // IObjectWithSite
+  STDMETHODIMP SetSite(IUnknown* site) override;
+  STDMETHODIMP GetSite(REFIID iid, void** out) override;
+
+  // IDispatch (IPub): the DWebBrowserEvents2 sink.
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* excep, UINT* argErr) override;
+
+  // IDocHostUIHandler
+  STDMETHODIMP ShowContextMenu(DWORD id, POINT* pt, IUnknown* target, IDispatch* object) override;
+  STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override;
+  STDMETHODIMP ShowUI(DWORD id, IOleInPlaceActiveObject* active, IOleCommandTarget* target,
+                      IOleInPlaceFrame* frame, IOleInPlaceUIWindow* doc) override;
+  STDMETHODIMP HideUI() override;
+  STDMETHODIMP UpdateUI() override;
+  STDMETHODIMP EnableModeless(BOOL enable) override;
+  STDMETHODIMP OnDocWindowActivate(BOOL activate) override;
+  STDMETHODIMP OnFrameWindowActivate(BOOL activate) override;
+  STDMETHODIMP ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frameWindow) override;
+  STDMETHODIMP TranslateAccelerator(LPMSG msg, const GUID* group, DWORD cmd) override;
+  STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD reserved) override;
+  STDMETHODIMP GetDropTarget(IDropTarget* target, IDropTarget** out) override;
+  STDMETHODIMP GetExternal(IDispatch** out) override;
+  STDMETHODIMP TranslateUrl(DWORD translate, LPWSTR url, LPWSTR* out) override;
+  STDMETHODIMP FilterDataObject(IDataObject* in, IDataObject** out) override;
+
+  // IOleCommandTarget
+  STDMETHODIMP QueryStatus(const GUID* group, ULONG count, OLECMD* cmds, OLECMDTEXT* text) override;
+  STDMETHODIMP Exec(const GUID* group, DWORD id, DWORD opt, VARIANT* in, VARIANT* out) override;
+
+  // IPropertyNotifySink
+  STDMETHODIMP OnChanged(DISPID) override;
+  STDMETHODIMP OnRequestEdit(DISPID) override;
+
+  // IProvideClassInfo
+  STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
+
+  // The window's state, named as the rest of the program names it.
+  core::PubFlags flags;
+  ComPtr<IWebBrowser2> browser;
+  HWND frameWindow = nullptr;
+  HHOOK keyboardHook = nullptr;
+  HHOOK mouseHook = nullptr;
+  DWORD browserEventsCookie = 0;
+  DWORD notifyCookie = 0;
+  ComPtr<IHTMLDocument2> document;
+  ComPtr<IHTMLWindow2> statusWindow;
+  ComPtr<IPubDomExtender> externalObject;
+  std::deque<std::unique_ptr<SinkRecord>> sinkRecords;  // oldest first
+  ComPtr<IDocHostUIHandler> defaultUIHandler;
+  ComPtr<IOleCommandTarget> defaultCommandTarget;
+  std::string whiteListPath;
+  ComPtr<IUnknown> whiteList;
+  std::unique_ptr<NamedMutex> dataMutex;
+  std::unique_ptr<NamedMutex> optionsMutex;
+  ULONG_PTR gdiplusToken = 0;
+  WNDPROC previousFrameProc = nullptr;
+  bool inTable = false;  // the window has a browserTable entry
+  // The address of flags.userClicked as the page's document sinks see it;
+  // emptied when this object goes, so a sink that outlives it writes nowhere.
+  std::shared_ptr<int*> userClickedCell = std::make_shared<int*>(&flags.userClicked);
+
+  // The IUnknown identity handed to others (the browser table, sinks).
+  IUnknown* identity() { return static_cast<IObjectWithSite*>(this); }
+
+ private:
+  ~Pub();
+  void attach(IUnknown* site);
+  void onNewWindow(VARIANT_BOOL* cancel);
+  void onBeforeNavigate(const std::string& address);
+  void onNavigateComplete(IDispatch* frame);
+  void onDocumentComplete(IDispatch* frame);
+  void onQuit();
+  void connectPage(IDispatch* frame);
+  void disconnectAllPages();
+  void topLevelAttach();
+
+  LONG refs_ = 0;
+  ModuleLock lock_;
+  PubDomExtender* extender_ = nullptr;  // externalObject's implementation, for the back reference
+};
+
+// CPubDomExtender: the page's external object.  Holds a weak back reference
+// to its CPub, cleared when the CPub goes away before it does.
+class PubDomExtender final : public IPubDomExtender {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* excep, UINT* argErr) override;
+  STDMETHODIMP EditOptions() override;
+
+  void setOwner(Pub* owner) { owner_ = owner; }
+  Pub* owner() const { return owner_; }
+
+ private:
+  ~PubDomExtender() = default;
+  LONG refs_ = 0;
+  ModuleLock lock_;
+  Pub* owner_ = nullptr;
+};
+
+}  // namespace qv::com
