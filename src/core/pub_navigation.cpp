@@ -1,17 +1,10 @@
 #include "core/pub_navigation.h"
 
+#include "core/popup.h"
+
 namespace qv::core {
 
-bool isScriptAddress(std::string_view address) {
-  static constexpr std::string_view kPrefix = "javascript:";
-  if (address.size() < kPrefix.size()) return false;
-  for (std::size_t i = 0; i < kPrefix.size(); ++i) {
-    char c = address[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kPrefix[i]) return false;
-  }
-  return true;
-}
+bool isScriptAddress(std::string_view address) { return popup::IsJavascriptUrl(address); }
 
 PageSinks onBeforeNavigate(PubFlags& flags, std::string_view address) {
   flags.documentReady = 0;

@@ -10,14 +10,13 @@
 #include <optional>
 #include <string_view>
 
+#include "core/pub_host.h"
+
 namespace qv::core {
 
-struct PubFlags {
-  int documentReady = 1;   // 0 while a page loads; the block-animation key waits for 1
-  int newWindowGuard = 1;  // while 0 the next new window passes untested
-  int userClicked = 0;     // the next new window is the user's doing
-  int quitting = 0;        // the browser is quitting: every window passes
-};
+// documentReady, newWindowGuard, userClicked, quitting: the per-window flags
+// the popup decision reads.
+using PubFlags = popup::PubState;
 
 // Whether an address is a script navigation ("javascript:", any case).
 bool isScriptAddress(std::string_view address);

@@ -80,7 +80,7 @@ class BrowserReadyWait final : public core::ReadyStateWait {
 // ---------------------------------------------------------------------------
 // Life and identity.
 
-Pub::Pub() = default;
+Pub::Pub() { flags.host = &host; }
 
 Pub::~Pub() {
   // Anything released below may call back into Release; keep the count
@@ -99,8 +99,8 @@ Pub::~Pub() {
       }
       disconnectAllPages();
       if (browserEventsCookie && browser) disconnectBrowser(*this);
-      if (inTable) pubsvc::tableRemove(this, frameWindow, GetCurrentProcessId());
     }
+    if (tableToken) pubsvc::tableRemove(this, frameWindow, GetCurrentProcessId());
   } catch (...) {
     // Nothing more can be done for a window that is going away.
   }
@@ -160,10 +160,10 @@ void Pub::attach(IUnknown* site) {
   if (SUCCEEDED(site->QueryInterface(IID_PPV_ARGS(&browser))) && browser) {
     SHANDLE_PTR hwnd = 0;
     if (SUCCEEDED(browser->get_HWND(&hwnd))) frameWindow = reinterpret_cast<HWND>(hwnd);
-    if (!inTable) {
-      inTable = pubsvc::tableAdd(frameWindow, this, thread, GetCurrentProcessId());
-      if (!inTable) pubsvc::messages().showText("IDS_ERR_TOOMANYWINDOWS");
-    }
+    flags.frameWindow = reinterpret_cast<WindowHandle>(frameWindow);
+    // A full table shows "IDS_ERR_TOOMANYWINDOWS"; the window runs on
+    // without an entry.
+    if (!inTable) inTable = pubsvc::tableAdd(frameWindow, this, thread, GetCurrentProcessId());
     if (!browserEventsCookie) connectBrowser(*this);
   } else {
     browser.Reset();
@@ -344,10 +344,8 @@ void Pub::onQuit() {
   disconnectAllPages();
   if (browserEventsCookie && browser) disconnectBrowser(*this);
   document.Reset();
-  if (inTable) {
-    pubsvc::tableRemove(this, frameWindow, GetCurrentProcessId());
-    inTable = false;
-  }
+  if (tableToken) pubsvc::tableRemove(this, frameWindow, GetCurrentProcessId());
+  inTable = false;
   // The hooks go in every case: a window that never got a table entry
   // installed them too, and they must not outlive the object.
   if (keyboardHook) UnhookWindowsHookEx(keyboardHook);

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "com/module.h"
+#include "core/pub_host.h"
 #include "core/pub_navigation.h"
 #include "platform/mutex.h"
 #include "quillvane_i.h"
@@ -39,6 +40,22 @@ struct SinkRecord {
 };
 
 class PubDomExtender;
+class Pub;
+
+// The browser side of one window as the popup decision sees it.
+class PubBrowserHost final : public popup::PubHost {
+ public:
+  explicit PubBrowserHost(Pub& pub) : pub_(pub) {}
+  std::optional<std::string> locationUrl() override;
+  std::optional<bool> whiteListFind(std::string_view address) override;
+  bool setStatusText(const std::string& text) override;
+  void sweepDocument(int flags) override;
+  void ensureTray() override;
+  void showOptions() override;
+
+ private:
+  Pub& pub_;
+};
 
 class Pub final : public IObjectWithSite,
                   public IPub,
@@ -96,8 +113,11 @@ class Pub final : public IObjectWithSite,
   // IProvideClassInfo
   STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
 
-  // The window's state, named as the rest of the program names it.
+  // The window's state, named as the rest of the program names it.  flags
+  // also carries frameWindow, the data mutex and the browser-side host that
+  // the popup decision works through.
   core::PubFlags flags;
+  std::uint32_t tableToken = 0;  // this object's pubObject in the browser table
   ComPtr<IWebBrowser2> browser;
   HWND frameWindow = nullptr;
   HHOOK keyboardHook = nullptr;
@@ -117,6 +137,7 @@ class Pub final : public IObjectWithSite,
   ULONG_PTR gdiplusToken = 0;
   WNDPROC previousFrameProc = nullptr;
   bool inTable = false;  // the window has a browserTable entry
+  PubBrowserHost host{*this};
   // The address of flags.userClicked as the page's document sinks see it;
   // emptied when this object goes, so a sink that outlives it writes nowhere.
   std::shared_ptr<int*> userClickedCell = std::make_shared<int*>(&flags.userClicked);

@@ -1,0 +1,8 @@
+// Event interface ids of the page object model that the mingw-w64 uuid
+// library does not carry.  Defined once for the whole module.
+#include <windows.h>
+
+extern "C" {
+extern const GUID DIID_HTMLDocumentEvents2 = {0x3050f613, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
+extern const GUID DIID_HTMLWindowEvents2 = {0x3050f625, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
+}
