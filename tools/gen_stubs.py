@@ -41,6 +41,8 @@ def parse(paths):
                 ret = ' '.join(mm.group(1).split())
                 mname = mm.group(2)
                 params = ' '.join(mm.group(3).split())
+                # Default arguments belong to the interface declaration only.
+                params = re.sub(r'\s*=\s*(L?"[^"]*"|[^,]+)', '', params)
                 key = (mname, params)
                 if key in seen:
                     continue

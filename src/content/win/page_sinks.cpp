@@ -107,24 +107,43 @@ void disconnectBrowser(Pub& pub) {
   pub.gdiplusToken = 0;
 }
 
+namespace {
+
+DWORD adviseOn(IConnectionPoint* cp, IUnknown* sink) {
+  DWORD cookie = 0;
+  if (!cp || !sink || FAILED(cp->Advise(sink, &cookie))) return 0;
+  return cookie;
+}
+
+void unadviseOn(ComPtr<IConnectionPoint>& cp, DWORD& cookie) {
+  if (cp && cookie) cp->Unadvise(cookie);
+  cookie = 0;
+  cp.Reset();
+}
+
+}  // namespace
+
 void connectPageSinks(Pub& pub, SinkRecord& record) {
   ComPtr<IHTMLDocument2> doc;
   ComPtr<IHTMLWindow2> window;
   if (!pageOf(record, doc, window)) return;
   ComPtr<IDispatch> docSink;
-  if (SUCCEEDED(createDocEventHandlerFor(pub.userClickedCell, &docSink)))
-    record.documentSinkCookie = advise(doc.Get(), DIID_HTMLDocumentEvents2, docSink.Get());
+  if (SUCCEEDED(createDocEventHandlerFor(pub.userClickedCell, &docSink))) {
+    ComPtr<IConnectionPoint> cp = connectionPoint(doc.Get(), DIID_HTMLDocumentEvents2);
+    record.documentSinkCookie = adviseOn(cp.Get(), docSink.Get());
+    if (record.documentSinkCookie) record.documentPoint = cp;
+  }
   ComPtr<IDispatch> windowSink;
-  if (window && SUCCEEDED(createWindowEventHandlerFor(&windowSink)))
-    record.windowSinkCookie = advise(window.Get(), DIID_HTMLWindowEvents2, windowSink.Get());
+  if (window && SUCCEEDED(createWindowEventHandlerFor(&windowSink))) {
+    ComPtr<IConnectionPoint> cp = connectionPoint(window.Get(), DIID_HTMLWindowEvents2);
+    record.windowSinkCookie = adviseOn(cp.Get(), windowSink.Get());
+    if (record.windowSinkCookie) record.windowPoint = cp;
+  }
 }
 
 void disconnectPageSinks(Pub&, SinkRecord& record) {
-  ComPtr<IHTMLDocument2> doc;
-  ComPtr<IHTMLWindow2> window;
-  if (!pageOf(record, doc, window)) return;
-  unadvise(window.Get(), DIID_HTMLWindowEvents2, record.windowSinkCookie);
-  unadvise(doc.Get(), DIID_HTMLDocumentEvents2, record.documentSinkCookie);
+  unadviseOn(record.windowPoint, record.windowSinkCookie);
+  unadviseOn(record.documentPoint, record.documentSinkCookie);
 }
 
 LRESULT CALLBACK browserFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

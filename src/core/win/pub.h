@@ -32,11 +32,16 @@ namespace qv::com {
 using Microsoft::WRL::ComPtr;
 
 // One connected page or frame: its browser and the cookies of the document
-// and window event sinks advised on it (0 when not connected).
+// and window event sinks advised on it (0 when not connected).  The record
+// also keeps the two connection points it advised on, so that the sinks are
+// taken off the very document and window they were put on, even when the
+// frame has moved on to another document by then.
 struct SinkRecord {
   ComPtr<IWebBrowser2> frame;
   DWORD documentSinkCookie = 0;
   DWORD windowSinkCookie = 0;
+  ComPtr<IConnectionPoint> documentPoint;
+  ComPtr<IConnectionPoint> windowPoint;
 };
 
 class PubDomExtender;

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "com/classes.h"
 #include "com/module.h"
 #include "core/browser_table.h"
 #include "core/popup.h"
@@ -28,11 +29,10 @@ LRESULT CALLBACK keyboardHook(int code, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK mouseHook(int code, WPARAM wParam, LPARAM lParam);
 
 // PLACEHOLDER until the shared-section instance lands with the settings
-// work: a process-local record, so counters and the table are per process.
-SharedSettings& sharedRecord() {
-  static SharedSettings record;
-  return record;
-}
+// work: one record in a section shared by every process that loads the
+// module.
+__attribute__((section(".qvshare"), shared)) SharedSettings gPlaceholderShared{};
+SharedSettings& sharedRecord() { return gPlaceholderShared; }
 
 // PLACEHOLDER until the Win32 named-mutex adapter lands with the settings
 // work.
@@ -140,6 +140,7 @@ HRESULT preparePub(Pub& pub) {
   }
   pub.dataMutex = std::move(data);
   pub.flags.dataMutex = pub.dataMutex.get();
+  createWhiteList(IID_IUnknown, reinterpret_cast<void**>(pub.whiteList.ReleaseAndGetAddressOf()));
   return S_OK;
 }
 

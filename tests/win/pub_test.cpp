@@ -1,0 +1,397 @@
+// The browser helper object in a stand-in browser: attach, popup decisions
+// through the real event shapes, page sinks, the document host, the window
+// subclass and quit.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <mshtmdid.h>
+
+#include <set>
+#include <string>
+
+#include "core/shared_settings.h"
+#include "pub_test_support.h"
+#include "quillvane_i.h"
+#include "standin_browser.h"
+#include "win_test_support.h"
+
+namespace {
+
+using standin::Browser;
+using standin::ComPtr;
+using standin::make;
+
+using CanUnloadFn = HRESULT(WINAPI*)();
+
+class StandIn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    s = qvtest::sharedRecord();
+    ASSERT_NE(s, nullptr) << "the module has no shared record";
+    saved.popupEnable = s->popupEnable;
+    saved.showStatusMsg = s->showStatusMsg;
+    saved.beep = s->beep;
+    saved.playDefaultSound = s->playDefaultSound;
+    saved.playSoundFile = s->playSoundFile;
+    saved.blockResize = s->blockResize;
+    saved.hotkey = s->hotkey;
+    s->popupEnable = 1;
+    s->showStatusMsg = 1;
+    s->beep = 0;
+    s->playDefaultSound = 0;
+    s->playSoundFile = 0;
+    s->blockResize = 1;
+    s->hotkey = 0x11;
+    baseCount = s->browserCount;
+    browser = make<Browser>();
+    ASSERT_NE(browser->hwnd, nullptr);
+    pub = standin::createPub();
+    ASSERT_TRUE(pub);
+    ASSERT_EQ(pub->SetSite(static_cast<IWebBrowser2*>(browser.Get())), S_OK);
+  }
+  void TearDown() override {
+    if (pub && !quitted) browser->quit();
+    pub.Reset();
+    if (browser) browser->document.Reset();
+    browser.Reset();
+    if (s) {
+      s->popupEnable = saved.popupEnable;
+      s->showStatusMsg = saved.showStatusMsg;
+      s->beep = saved.beep;
+      s->playDefaultSound = saved.playDefaultSound;
+      s->playSoundFile = saved.playSoundFile;
+      s->blockResize = saved.blockResize;
+      s->hotkey = saved.hotkey;
+    }
+  }
+  void quit() {
+    browser->quit();
+    quitted = true;
+  }
+
+  qv::SharedSettings* s = nullptr;
+  qv::SharedSettings saved{};
+  int baseCount = 0;
+  ComPtr<Browser> browser;
+  ComPtr<IObjectWithSite> pub;
+  bool quitted = false;
+};
+
+TEST_F(StandIn, AttachEntersTheTableAndAdvisesTheBrowser) {
+  EXPECT_EQ(s->browserCount, baseCount + 1);
+  const qv::BrowserEntry& e = s->browserTable[s->browserCount - 1];
+  EXPECT_EQ(e.frameWindow, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(browser->hwnd)));
+  EXPECT_EQ(e.processId, GetCurrentProcessId());
+  EXPECT_EQ(e.threadId, GetCurrentThreadId());
+  EXPECT_NE(e.pubObject, 0u);
+  EXPECT_EQ(browser->events->count(), 1u);
+  // A second SetSite with the same browser neither adds nor advises again.
+  EXPECT_EQ(pub->SetSite(static_cast<IWebBrowser2*>(browser.Get())), S_OK);
+  EXPECT_EQ(s->browserCount, baseCount + 1);
+  EXPECT_EQ(browser->events->count(), 1u);
+  // The site is not kept; a null site changes nothing.
+  void* site = reinterpret_cast<void*>(1);
+  EXPECT_EQ(pub->GetSite(IID_IUnknown, &site), E_FAIL);
+  EXPECT_EQ(site, nullptr);
+  EXPECT_EQ(pub->SetSite(nullptr), S_OK);
+  EXPECT_EQ(s->browserCount, baseCount + 1);
+}
+
+TEST_F(StandIn, InterfaceMapAndIdentity) {
+  const IID* iids[] = {&IID_IObjectWithSite,    &IID_IPub,           &IID_IDispatch,
+                       &IID_IDocHostUIHandler,  &IID_IOleCommandTarget, &IID_IPropertyNotifySink,
+                       &IID_IProvideClassInfo,  &DIID_DWebBrowserEvents2};
+  ComPtr<IUnknown> identity;
+  ASSERT_EQ(pub.As(&identity), S_OK);
+  for (const IID* iid : iids) {
+    ComPtr<IUnknown> p;
+    ASSERT_EQ(pub->QueryInterface(*iid, reinterpret_cast<void**>(p.GetAddressOf())), S_OK);
+    ComPtr<IUnknown> back;
+    ASSERT_EQ(p.As(&back), S_OK);
+    EXPECT_EQ(back.Get(), identity.Get());
+  }
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_EQ(pub->QueryInterface(IID_IOleObject, &none), E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+  ComPtr<IProvideClassInfo> pci;
+  ASSERT_EQ(pub.As(&pci), S_OK);
+  ComPtr<ITypeInfo> ti;
+  ASSERT_EQ(pci->GetClassInfo(&ti), S_OK);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(ti->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->guid, CLSID_CPub);
+  ti->ReleaseTypeAttr(attr);
+  // The sink refuses a call without a parameter block and ignores ids it does not handle.
+  ComPtr<IDispatch> sink;
+  ASSERT_EQ(pub.As(&sink), S_OK);
+  EXPECT_EQ(sink->Invoke(251, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
+  DISPPARAMS none0{nullptr, nullptr, 0, 0};
+  EXPECT_EQ(sink->Invoke(104, IID_NULL, 0, DISPATCH_METHOD, &none0, nullptr, nullptr, nullptr), S_OK);
+}
+
+TEST_F(StandIn, ScriptPopupIsCancelledAnnouncedAndCounted) {
+  ASSERT_TRUE(browser->load(L"http://news.example/story"));
+  const int session = s->blockedSession, total = s->blockedTotal;
+  EXPECT_TRUE(browser->newWindow2());
+  EXPECT_EQ(browser->document->window->defaultStatus, L"Quillvane blocked popup Ads in this page!");
+  EXPECT_EQ(s->blockedSession, session + 1);
+  EXPECT_EQ(s->blockedTotal, total + 1);
+  // The older NewWindow event is judged the same way and sets Processed.
+  EXPECT_TRUE(browser->newWindow(L"http://ads.example/"));
+  EXPECT_EQ(s->blockedSession, session + 2);
+  // Blocking switched off: the same page's popup passes and nothing is counted.
+  s->popupEnable = 0;
+  EXPECT_FALSE(browser->newWindow2());
+  EXPECT_EQ(s->blockedSession, session + 2);
+}
+
+TEST_F(StandIn, MouseDownOnALinkLetsTheNextPopupThrough) {
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  struct Case {
+    const char* name;
+    long button;
+    std::vector<std::wstring> tags;  // below BODY, outermost first
+    bool allowed;
+  } cases[] = {
+      {"left press on a link", 1, {L"A"}, true},
+      {"press on text inside a link", 1, {L"A", L"SPAN"}, true},
+      {"right press on an image", 2, {L"IMG"}, true},
+      {"press on a form input", 1, {L"FORM", L"INPUT"}, true},
+      {"press on a div", 1, {L"DIV"}, false},
+      {"press on the body", 1, {}, false},
+  };
+  for (const auto& c : cases) {
+    browser->document->mouseDown(c.button, standin::elementChain(c.tags));
+    EXPECT_EQ(browser->newWindow2(), !c.allowed) << c.name;
+    // The decision clears the flag: the next popup is judged afresh.
+    EXPECT_TRUE(browser->newWindow2()) << c.name;
+  }
+  // A press reporting button 0 clears an earlier qualifying press.
+  browser->document->mouseDown(1, standin::elementChain({L"A"}));
+  EXPECT_EQ(browser->document->mouseDown(0, nullptr), S_OK);
+  EXPECT_TRUE(browser->newWindow2());
+}
+
+TEST_F(StandIn, SecureAndScriptNavigationsLetPopupsThrough) {
+  ASSERT_TRUE(browser->load(L"HTTPS://bank.example/"));
+  EXPECT_FALSE(browser->newWindow2()) << "secure page";
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  const size_t connected = browser->document->events->count();
+  browser->scriptNavigate(L"JavaScript:window.open('x')");
+  EXPECT_EQ(browser->document->events->count(), connected) << "a script navigation keeps the page sinks";
+  EXPECT_FALSE(browser->newWindow2()) << "the window a script navigation opens";
+  EXPECT_TRUE(browser->newWindow2());
+}
+
+TEST_F(StandIn, PageSinksFollowNavigation) {
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  ComPtr<standin::Document> first = browser->document;
+  // NavigateComplete2 and DocumentComplete each connect the page once more.
+  EXPECT_EQ(first->events->count(), 2u);
+  EXPECT_EQ(first->window->events->count(), 2u);
+  EXPECT_EQ(first->propertyNotify->count(), 1u);
+  EXPECT_EQ(first->setUIHandlerCalls, 1);
+  ComPtr<Browser> frame = browser->loadFrame(L"http://frame.example/");
+  EXPECT_EQ(frame->document->events->count(), 2u);
+  // The same document again (a frame's completion renews the top-level
+  // attach) does not connect the property sink twice.
+  EXPECT_EQ(first->propertyNotify->count(), 1u);
+  EXPECT_EQ(first->setUIHandlerCalls, 2);
+
+  // Leaving the page drops every record, oldest first, the frame's included.
+  const std::vector<IUnknown*> before = first->events->rawSinks();
+  ASSERT_TRUE(browser->load(L"http://other.example/"));
+  EXPECT_EQ(first->events->count(), 0u);
+  EXPECT_EQ(first->window->events->count(), 0u);
+  EXPECT_EQ(frame->document->events->count(), 0u);
+  EXPECT_EQ(frame->document->window->events->count(), 0u);
+  ASSERT_EQ(first->events->unadviseOrder.size(), 2u);
+  EXPECT_LT(first->events->unadviseOrder[0], first->events->unadviseOrder[1]) << "oldest first";
+  // The new document took over the property sink.
+  EXPECT_EQ(first->propertyNotify->count(), 0u);
+  EXPECT_EQ(browser->document->propertyNotify->count(), 1u);
+  (void)before;
+}
+
+TEST_F(StandIn, DocumentHostForwardsOrAnswersFixed) {
+  ComPtr<IDocHostUIHandler> ui;
+  ComPtr<IOleCommandTarget> cmd;
+  ASSERT_EQ(pub.As(&ui), S_OK);
+  ASSERT_EQ(pub.As(&cmd), S_OK);
+  // Before any page: the fixed answers.
+  struct Fixed {
+    const char* name;
+    HRESULT got;
+    HRESULT expected;
+  } fixed[] = {
+      {"GetHostInfo", ui->GetHostInfo(nullptr), S_OK},
+      {"ShowUI", ui->ShowUI(0, nullptr, nullptr, nullptr, nullptr), S_FALSE},
+      {"HideUI", ui->HideUI(), S_OK},
+      {"UpdateUI", ui->UpdateUI(), S_OK},
+      {"EnableModeless", ui->EnableModeless(TRUE), S_OK},
+      {"OnDocWindowActivate", ui->OnDocWindowActivate(TRUE), S_OK},
+      {"OnFrameWindowActivate", ui->OnFrameWindowActivate(TRUE), S_OK},
+      {"ResizeBorder", ui->ResizeBorder(nullptr, nullptr, TRUE), S_OK},
+      {"TranslateAccelerator", ui->TranslateAccelerator(nullptr, nullptr, 0), E_NOTIMPL},
+      {"GetOptionKeyPath", ui->GetOptionKeyPath(nullptr, 0), E_FAIL},
+      {"GetDropTarget", ui->GetDropTarget(nullptr, nullptr), S_OK},
+      {"TranslateUrl", ui->TranslateUrl(0, nullptr, nullptr), S_FALSE},
+      {"FilterDataObject", ui->FilterDataObject(nullptr, nullptr), S_FALSE},
+      {"ShowContextMenu", ui->ShowContextMenu(0, nullptr, nullptr, nullptr), S_FALSE},
+      {"QueryStatus", cmd->QueryStatus(nullptr, 0, nullptr, nullptr), S_OK},
+      {"Exec other", cmd->Exec(nullptr, 22, 0, nullptr, nullptr), S_OK},
+  };
+  for (const auto& f : fixed) EXPECT_EQ(f.got, f.expected) << f.name;
+  IDispatch* ext = reinterpret_cast<IDispatch*>(1);
+  EXPECT_EQ(ui->GetExternal(&ext), S_FALSE);
+  EXPECT_EQ(ext, nullptr);
+
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  auto& calls = browser->document->site->calls;
+  EXPECT_EQ(ui->GetHostInfo(nullptr), E_ABORT);
+  EXPECT_EQ(ui->TranslateAccelerator(nullptr, nullptr, 0), S_OK);
+  EXPECT_EQ(cmd->QueryStatus(nullptr, 0, nullptr, nullptr), E_ABORT);
+  EXPECT_EQ(cmd->Exec(nullptr, 22, 0, nullptr, nullptr), E_ABORT);
+  // Script errors: answered "handled" with true, never forwarded, whatever the group.
+  VARIANT out;
+  VariantInit(&out);
+  const GUID group = {0x30d02401, 0x6a81, 0x11d0, {0x82, 0x74, 0x00, 0xc0, 0x4f, 0xd5, 0xae, 0x38}};
+  for (const GUID* g : {static_cast<const GUID*>(nullptr), &group}) {
+    EXPECT_EQ(cmd->Exec(g, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, &out), S_OK);
+    EXPECT_EQ(V_VT(&out), VT_BOOL);
+    EXPECT_EQ(V_BOOL(&out), VARIANT_TRUE);
+  }
+  EXPECT_EQ(cmd->Exec(nullptr, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, nullptr), S_OK);
+  EXPECT_EQ(calls, (std::vector<std::string>{"GetHostInfo", "TranslateAccelerator", "QueryStatus", "Exec 22"}));
+
+  // The external object is the extender, a new one per top-level attach.
+  ComPtr<IDispatch> external;
+  ASSERT_EQ(ui->GetExternal(&external), S_OK);
+  ComPtr<IPubDomExtender> extender;
+  ASSERT_EQ(external.As(&extender), S_OK);
+  EXPECT_EQ(extender->EditOptions(), S_OK);
+  ASSERT_TRUE(browser->load(L"http://other.example/"));
+  ComPtr<IDispatch> external2;
+  ASSERT_EQ(ui->GetExternal(&external2), S_OK);
+  EXPECT_NE(external.Get(), external2.Get());
+  // The installed UI handler is this object.
+  ComPtr<IUnknown> a, b;
+  browser->document->uiHandler.As(&a);
+  pub.As(&b);
+  EXPECT_EQ(a.Get(), b.Get());
+}
+
+TEST_F(StandIn, WindowErrorEventIsAnsweredTrue) {
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  VARIANT result;
+  VariantInit(&result);
+  EXPECT_EQ(standin::fire(*browser->document->window->events.Get(), DISPID_HTMLWINDOWEVENTS2_ONERROR, {}, &result),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(V_VT(&result), VT_BOOL);
+  EXPECT_EQ(V_BOOL(&result), VARIANT_TRUE);
+  VariantInit(&result);
+  EXPECT_EQ(standin::fire(*browser->document->window->events.Get(), DISPID_HTMLWINDOWEVENTS2_ONLOAD, {}, &result),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(V_VT(&result), VT_EMPTY);
+  // The document sink answers events it does not handle the same way.
+  EXPECT_EQ(standin::fire(*browser->document->events.Get(), DISPID_HTMLDOCUMENTEVENTS2_ONCLICK, {}, &result),
+            DISP_E_MEMBERNOTFOUND);
+}
+
+SIZE sizeOf(HWND w) {
+  RECT r{};
+  GetWindowRect(w, &r);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+TEST_F(StandIn, ScriptResizeIsHeldOnlyWhileResizeBlockingIsOn) {
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  HWND w = browser->hwnd;
+  struct Case {
+    const char* name;
+    int blockResize;
+    const wchar_t* page;
+    UINT extraFlags;
+    int cx;
+    bool held;
+  } cases[] = {
+      {"blocking off", 0, L"http://news.example/", 0, 500, false},
+      {"script resize", 1, L"http://news.example/", 0, 320, true},
+      {"script move and resize", 1, L"http://news.example/", 0, 610, true},
+      {"frame change", 1, L"http://news.example/", SWP_FRAMECHANGED, 420, false},
+      {"exempt (secure) page", 1, L"https://bank.example/", 0, 450, false},
+  };
+  for (const auto& c : cases) {
+    s->blockResize = c.blockResize;
+    browser->location = c.page;
+    const SIZE before = sizeOf(w);
+    SetWindowPos(w, nullptr, 30, 30, c.cx, 300, SWP_NOZORDER | SWP_NOACTIVATE | c.extraFlags);
+    const SIZE after = sizeOf(w);
+    if (c.held) {
+      EXPECT_EQ(after.cx, before.cx) << c.name;
+      EXPECT_EQ(after.cy, before.cy) << c.name;
+    } else {
+      EXPECT_EQ(after.cx, c.cx) << c.name;
+    }
+  }
+}
+
+TEST_F(StandIn, QuitNavigatesBlankAndLeavesNothingBehind) {
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  ComPtr<Browser> frame = browser->loadFrame(L"http://frame.example/");
+  ComPtr<standin::Document> page = browser->document;
+  EXPECT_EQ(s->browserCount, baseCount + 1);
+  quit();
+  // The blank page was asked for and completed while the quit waited.
+  EXPECT_EQ(browser->navigations, std::vector<std::wstring>{L"about:blank"});
+  EXPECT_EQ(browser->location, L"about:blank");
+  EXPECT_EQ(browser->readyState, READYSTATE_COMPLETE);
+  // Every connection is gone: browser events, page and frame sinks, the
+  // property sink (also of the blank page attached during the wait).
+  EXPECT_EQ(browser->events->count(), 0u);
+  for (auto* doc : {page.Get(), frame->document.Get(), browser->document.Get()}) {
+    EXPECT_EQ(doc->events->count(), 0u);
+    EXPECT_EQ(doc->window->events->count(), 0u);
+    EXPECT_EQ(doc->propertyNotify->count(), 0u);
+  }
+  EXPECT_EQ(s->browserCount, baseCount);
+  // After quit every window passes: the object no longer blocks.
+  EXPECT_FALSE(browser->newWindow2());
+
+  // The browser drops its documents (they held the UI handler) and the
+  // object: nothing of the module is left alive.
+  EXPECT_EQ(page->refs(), 1) << "only the test holds the left page";
+  EXPECT_EQ(browser->document->refs(), 1) << "only the browser holds the blank page";
+  page.Reset();
+  frame.Reset();
+  browser->document.Reset();
+  IObjectWithSite* raw = pub.Detach();
+  EXPECT_EQ(raw->Release(), 0u);
+  auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(qvtest::module(), "DllCanUnloadNow"));
+  EXPECT_EQ(canUnload(), S_OK);
+}
+
+TEST_F(StandIn, QuitWaitEndsWhenTheBlankPageNeverCompletes) {
+  browser->completeNavigations = false;
+  const DWORD start = GetTickCount();
+  quit();
+  const DWORD spent = GetTickCount() - start;
+  EXPECT_GE(spent, 10000u);
+  EXPECT_LT(spent, 12000u);
+  EXPECT_EQ(s->browserCount, baseCount);
+}
+
+// A window whose site is not a browser: no table entry, no browser events.
+TEST(PubAlone, SiteWithoutBrowser) {
+  qv::SharedSettings* s = qvtest::sharedRecord();
+  ASSERT_NE(s, nullptr);
+  const int count = s->browserCount;
+  ComPtr<IObjectWithSite> pub = standin::createPub();
+  ASSERT_TRUE(pub);
+  auto notABrowser = make<standin::ClientSite>();
+  EXPECT_EQ(pub->SetSite(static_cast<IOleClientSite*>(notABrowser.Get())), S_OK);
+  EXPECT_EQ(s->browserCount, count);
+  IObjectWithSite* raw = pub.Detach();
+  EXPECT_EQ(raw->Release(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#include "pub_test_support.h"
+
+#include <cstring>
+
+#include "win_test_support.h"
+
+namespace qvtest {
+
+qv::SharedSettings* sharedRecord() {
+  auto base = reinterpret_cast<const BYTE*>(module());
+  if (!base) return nullptr;
+  auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_SECTION_HEADER* sec = IMAGE_FIRST_SECTION(nt);
+  for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++sec) {
+    if (std::memcmp(sec->Name, ".qvshare", 8) == 0 && sec->Misc.VirtualSize >= sizeof(qv::SharedSettings))
+      return reinterpret_cast<qv::SharedSettings*>(const_cast<BYTE*>(base) + sec->VirtualAddress);
+  }
+  return nullptr;
+}
+
+namespace {
+
+struct Found {
+  HWND box = nullptr;
+};
+
+BOOL CALLBACK findBox(HWND w, LPARAM lp) {
+  char cls[32] = {};
+  char title[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  GetWindowTextA(w, title, sizeof title);
+  if (std::strcmp(cls, "#32770") == 0 && std::strcmp(title, "Quillvane") == 0 && IsWindowVisible(w)) {
+    reinterpret_cast<Found*>(lp)->box = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK readStatic(HWND w, LPARAM lp) {
+  char cls[32] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (std::strcmp(cls, "Static") == 0) {
+    char text[512] = {};
+    GetWindowTextA(w, text, sizeof text);
+    if (text[0]) *reinterpret_cast<std::string*>(lp) = text;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+MessageBoxWatcher::MessageBoxWatcher() {
+  InitializeCriticalSection(&lock_);
+  thread_ = std::thread([this] {
+    while (!stop_) {
+      Found f;
+      EnumWindows(findBox, reinterpret_cast<LPARAM>(&f));
+      if (f.box) {
+        std::string text;
+        EnumChildWindows(f.box, readStatic, reinterpret_cast<LPARAM>(&text));
+        EnterCriticalSection(&lock_);
+        texts_.push_back(text);
+        LeaveCriticalSection(&lock_);
+        PostMessageA(f.box, WM_COMMAND, IDOK, 0);
+        // Wait for it to go before looking again.
+        for (int i = 0; i < 200 && IsWindow(f.box) && IsWindowVisible(f.box); ++i) Sleep(5);
+      }
+      Sleep(10);
+    }
+  });
+}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+  stop_ = true;
+  thread_.join();
+  DeleteCriticalSection(&lock_);
+}
+
+std::vector<std::string> MessageBoxWatcher::texts() {
+  EnterCriticalSection(&lock_);
+  auto out = texts_;
+  LeaveCriticalSection(&lock_);
+  return out;
+}
+
+HANDLE startChild(const std::string& gtestFilter, const std::vector<std::string>& vars) {
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  for (const auto& v : vars) {
+    const auto eq = v.find('=');
+    SetEnvironmentVariableA(v.substr(0, eq).c_str(), v.substr(eq + 1).c_str());
+  }
+  std::string cmd = std::string("\"") + exe + "\" --gtest_brief=1 --gtest_filter=" + gtestFilter;
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  const BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  for (const auto& v : vars) SetEnvironmentVariableA(v.substr(0, v.find('=')).c_str(), nullptr);
+  if (!ok) return nullptr;
+  CloseHandle(pi.hThread);
+  return pi.hProcess;
+}
+
+int waitChild(HANDLE process, DWORD boundMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= boundMs) return -1;
+    const DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, boundMs - spent, QS_ALLINPUT);
+    if (r == WAIT_OBJECT_0) break;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  return static_cast<int>(code);
+}
+
+std::string env(const char* name) {
+  char buf[512] = {};
+  const DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+  return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+}
+
+}  // namespace qvtest

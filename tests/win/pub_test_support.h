@@ -1,0 +1,46 @@
+// Helpers of the helper-object tests: the module's shared record as every
+// process sees it, message boxes answered from a watcher thread, and child
+// processes of this test binary.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/shared_settings.h"
+
+namespace qvtest {
+
+// The SharedSettings record inside the loaded module's shared section.
+qv::SharedSettings* sharedRecord();
+
+// Answers every owner-less message box with caption "Quillvane" that shows
+// while it lives, and keeps their texts.
+class MessageBoxWatcher {
+ public:
+  MessageBoxWatcher();
+  ~MessageBoxWatcher();
+  std::vector<std::string> texts();
+
+ private:
+  std::atomic<bool> stop_{false};
+  CRITICAL_SECTION lock_;
+  std::vector<std::string> texts_;
+  std::thread thread_;
+};
+
+// Starts this test binary again running one test, with extra environment
+// variables ("NAME=value").  Returns the process handle (or null).
+HANDLE startChild(const std::string& gtestFilter, const std::vector<std::string>& env);
+
+// Waits for a child while pumping this thread's messages; returns its exit
+// code or -1 on time-out.
+int waitChild(HANDLE process, DWORD boundMs);
+
+// An environment variable of this process ("" when unset).
+std::string env(const char* name);
+
+}  // namespace qvtest

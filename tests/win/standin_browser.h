@@ -1,0 +1,231 @@
+// A stand-in browser for the helper object under Wine, which has no HTML
+// engine: a real top-level window behind IWebBrowser2 with its
+// DWebBrowserEvents2 connection point, and a document double with its
+// window object, client site, custom-doc hook and event connection points.
+// Events are fired with the argument shapes the real browser uses.
+//
+// Every double derives from a generated stub base: a method the test did not
+// ask for fails the test.  Each connection point and the document's UI
+// handler slot counts the references it holds, so a test can prove that the
+// helper object leaves none behind.
+#pragma once
+
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "generated/com_stubs.h"
+
+namespace standin {
+
+using Microsoft::WRL::ComPtr;
+
+// Reference counting and a QueryInterface over a list of (IID, pointer).
+class RefCounted {
+ public:
+  virtual ~RefCounted() = default;
+  ULONG addRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+  ULONG release() {
+    const LONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return static_cast<ULONG>(n);
+  }
+  LONG refs() const { return refs_; }
+
+ private:
+  LONG refs_ = 1;
+};
+
+// Creates a double and hands over its first reference.  (mingw-w64's
+// ComPtr::Attach takes a reference of its own, so it is not used here.)
+template <class T, class... A>
+ComPtr<T> make(A&&... args) {
+  T* raw = new T(std::forward<A>(args)...);
+  ComPtr<T> p(raw);
+  raw->release();
+  return p;
+}
+
+#define STANDIN_IUNKNOWN                                                                      \
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return query(iid, out); }   \
+  STDMETHODIMP_(ULONG) AddRef() override { return addRef(); }                                \
+  STDMETHODIMP_(ULONG) Release() override { return release(); }
+
+// A connection point for one event interface; holds the advised sinks.
+class ConnectionPoint final : public StubIConnectionPoint, public RefCounted {
+ public:
+  explicit ConnectionPoint(const IID& events) : events_(events) {}
+  STANDIN_IUNKNOWN
+  HRESULT query(REFIID iid, void** out);
+  STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override;
+  STDMETHODIMP Unadvise(DWORD cookie) override;
+
+  // The sinks in advise order, as their IDispatch.
+  std::vector<ComPtr<IDispatch>> sinks() const;
+  // The sinks as the event interface the point serves.
+  std::vector<IUnknown*> rawSinks() const;
+  size_t count() const { return sinks_.size(); }
+  int advised = 0;    // Advise calls that succeeded
+  int unadvised = 0;  // Unadvise calls that found their cookie
+  std::vector<DWORD> unadviseOrder;
+
+ private:
+  const IID& events_;
+  DWORD next_ = 0x100;
+  std::map<DWORD, ComPtr<IUnknown>> sinks_;
+};
+
+// Invokes `id` on every sink with these arguments (already in the reverse
+// order of DISPPARAMS).  Returns the last HRESULT.
+HRESULT fire(ConnectionPoint& cp, DISPID id, std::vector<VARIANT> args, VARIANT* result = nullptr);
+
+// The element tree of a page, for mouse-down events.
+class Element final : public StubIHTMLElement, public RefCounted {
+ public:
+  Element(std::wstring tag, ComPtr<Element> parent) : tag_(std::move(tag)), parent_(std::move(parent)) {}
+  STANDIN_IUNKNOWN
+  HRESULT query(REFIID iid, void** out);
+  STDMETHODIMP get_tagName(BSTR* p) override;
+  STDMETHODIMP get_parentElement(IHTMLElement** p) override;
+
+ private:
+  std::wstring tag_;
+  ComPtr<Element> parent_;
+};
+
+// Builds BODY > ... > tags[0]; returns the innermost element.
+ComPtr<Element> elementChain(const std::vector<std::wstring>& outerToInner);
+
+class EventObj final : public StubIHTMLEventObj, public RefCounted {
+ public:
+  EventObj(long button, ComPtr<Element> source) : button_(button), source_(std::move(source)) {}
+  STANDIN_IUNKNOWN
+  HRESULT query(REFIID iid, void** out);
+  STDMETHODIMP get_button(long* p) override;
+  STDMETHODIMP get_srcElement(IHTMLElement** p) override;
+
+ private:
+  long button_;
+  ComPtr<Element> source_;
+};
+
+// The document's window object: default status text and window events.
+class HtmlWindow final : public StubIHTMLWindow2, public StubIConnectionPointContainer, public RefCounted {
+ public:
+  HtmlWindow();
+  STANDIN_IUNKNOWN
+  HRESULT query(REFIID iid, void** out);
+  STDMETHODIMP put_defaultStatus(BSTR v) override;
+  STDMETHODIMP get_defaultStatus(BSTR* p) override;
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
+
+  std::wstring defaultStatus;
+  ComPtr<ConnectionPoint> events;  // HTMLWindowEvents2
+};
+
+// The document's client site: the browser's own UI handler and command
+// target, which the helper object forwards to.  Records what reached it.
+class ClientSite final : public StubIOleClientSite,
+                         public StubIDocHostUIHandler,
+                         public StubIOleCommandTarget,
+                         public RefCounted {
+ public:
+  STANDIN_IUNKNOWN
+  HRESULT query(REFIID iid, void** out);
+  STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override;
+  STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override;
+  STDMETHODIMP GetExternal(IDispatch** out) override;
+  STDMETHODIMP Exec(const GUID*, DWORD id, DWORD, VARIANT*, VARIANT*) override;
+  STDMETHODIMP QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) override;
+
+  std::vector<std::string> calls;
+};
+
+class Document final : public StubIHTMLDocument2,
+                       public StubIOleObject,
+                       public StubICustomDoc,
+                       public StubIConnectionPointContainer,
+                       public RefCounted {
+ public:
+  Document();
+  STANDIN_IUNKNOWN
+  HRESULT query(REFIID iid, void** out);
+  STDMETHODIMP get_parentWindow(IHTMLWindow2** p) override;
+  STDMETHODIMP GetClientSite(IOleClientSite** out) override;
+  STDMETHODIMP SetUIHandler(IDocHostUIHandler* handler) override;
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
+
+  // Fires onmousedown (-605) with an event object; returns the HRESULT.
+  HRESULT mouseDown(long button, ComPtr<Element> source);
+
+  ComPtr<HtmlWindow> window = make<HtmlWindow>();
+  ComPtr<ClientSite> site = make<ClientSite>();
+  ComPtr<ConnectionPoint> events;          // HTMLDocumentEvents2
+  ComPtr<ConnectionPoint> propertyNotify;  // IPropertyNotifySink
+  ComPtr<IDocHostUIHandler> uiHandler;     // what SetUIHandler installed
+  int setUIHandlerCalls = 0;
+};
+
+// The browser: a real top-level window and IWebBrowser2.
+class Browser final : public StubIWebBrowser2, public StubIConnectionPointContainer, public RefCounted {
+ public:
+  Browser();
+  ~Browser() override;
+  STANDIN_IUNKNOWN
+  HRESULT query(REFIID iid, void** out);
+
+  // IWebBrowser2 as the helper object uses it.
+  STDMETHODIMP get_HWND(SHANDLE_PTR* p) override;
+  STDMETHODIMP get_LocationURL(BSTR* p) override;
+  STDMETHODIMP get_Document(IDispatch** p) override;
+  STDMETHODIMP get_ReadyState(READYSTATE* p) override;
+  STDMETHODIMP Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override;
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
+
+  // Loads a page the way the real browser reports it: BeforeNavigate2
+  // (whose Cancel is honoured), then a new document, NavigateComplete2 and
+  // DocumentComplete.  Returns false when the navigation was cancelled.
+  bool load(const std::wstring& url);
+  // Script navigation: BeforeNavigate2 only (the page stays).
+  void scriptNavigate(const std::wstring& url);
+  // A frame of the current page completes: NavigateComplete2 and
+  // DocumentComplete with a frame browser of its own.
+  ComPtr<Browser> loadFrame(const std::wstring& url);
+  // NewWindow2: returns true when the helper object cancelled it.
+  bool newWindow2();
+  // NewWindow (the older event): returns true when Processed was set.
+  bool newWindow(const std::wstring& url);
+  // OnQuit, then what the browser does after it: releases the site object.
+  void quit();
+
+  HRESULT beforeNavigate2(IDispatch* frame, const std::wstring& url, bool* cancelled);
+  HRESULT navigateComplete2(IDispatch* frame, const std::wstring& url);
+  HRESULT documentComplete(IDispatch* frame, const std::wstring& url);
+
+  HWND hwnd = nullptr;
+  std::wstring location;
+  ComPtr<Document> document;
+  READYSTATE readyState = READYSTATE_COMPLETE;
+  ComPtr<ConnectionPoint> events;  // DWebBrowserEvents2
+  std::vector<std::wstring> navigations;  // Navigate calls
+  // When set, Navigate completes only when its posted message is pumped
+  // (the quit wait must pump); when clear, it never completes.
+  bool completeNavigations = true;
+  bool frameOnly = false;  // a frame's browser: no window
+};
+
+// The helper object, created by class id through the module's own
+// DllGetClassObject, and attached to a browser.
+ComPtr<IObjectWithSite> createPub();
+
+// Pumps this thread's messages for `ms` milliseconds (timers, posted work).
+void pump(DWORD ms);
+// Pumps until `done` or the bound; returns done().
+bool pumpUntil(const std::function<bool()>& done, DWORD boundMs);
+
+}  // namespace standin
