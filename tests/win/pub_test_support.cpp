@@ -1,5 +1,7 @@
 #include "pub_test_support.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "win_test_support.h"
@@ -28,9 +30,13 @@ struct Found {
 BOOL CALLBACK findBox(HWND w, LPARAM lp) {
   char cls[32] = {};
   char title[64] = {};
+  // The class first: reading the title of a window of another thread of
+  // this process sends it a message, which must not happen to windows
+  // whose thread may be waiting for this one.
   GetClassNameA(w, cls, sizeof cls);
+  if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
   GetWindowTextA(w, title, sizeof title);
-  if (std::strcmp(cls, "#32770") == 0 && std::strcmp(title, "Quillvane") == 0 && IsWindowVisible(w)) {
+  if (std::strcmp(title, "Quillvane") == 0) {
     reinterpret_cast<Found*>(lp)->box = w;
     return FALSE;
   }
@@ -92,10 +98,22 @@ HANDLE startChild(const std::string& gtestFilter, const std::vector<std::string>
     SetEnvironmentVariableA(v.substr(0, eq).c_str(), v.substr(eq + 1).c_str());
   }
   std::string cmd = std::string("\"") + exe + "\" --gtest_brief=1 --gtest_filter=" + gtestFilter;
+  // The child's own test report is of no interest unless it fails, which
+  // its exit code tells; keep it out of this run's output.
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOA si{};
   si.cb = sizeof si;
+  if (nul != INVALID_HANDLE_VALUE) {
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nullptr;
+    si.hStdOutput = nul;
+    si.hStdError = nul;
+  }
   PROCESS_INFORMATION pi{};
-  const BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  const BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, nul != INVALID_HANDLE_VALUE, 0, nullptr,
+                                 nullptr, &si, &pi);
+  if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
   for (const auto& v : vars) SetEnvironmentVariableA(v.substr(0, v.find('=')).c_str(), nullptr);
   if (!ok) return nullptr;
   CloseHandle(pi.hThread);

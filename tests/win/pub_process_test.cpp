@@ -1,0 +1,319 @@
+// The helper object across windows and processes: a full browser table, the
+// dialog watch closing a real web page dialog of another process, and many
+// browser processes attaching, quitting and blocking at once.
+//
+// Child processes are this test binary again, running one of the
+// PubChild.* tests (which skip themselves unless QV_CHILD names them).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/shared_settings.h"
+#include "pub_test_support.h"
+#include "standin_browser.h"
+#include "win_test_support.h"
+
+namespace {
+
+using standin::Browser;
+using standin::ComPtr;
+using standin::make;
+
+struct Window {
+  ComPtr<Browser> browser;
+  ComPtr<IObjectWithSite> pub;
+};
+
+Window openWindow(const std::wstring& url = L"http://start.example/") {
+  Window w;
+  w.browser = make<Browser>();
+  w.pub = standin::createPub();
+  if (w.pub) w.pub->SetSite(static_cast<IWebBrowser2*>(w.browser.Get()));
+  w.browser->load(url);
+  return w;
+}
+
+void closeWindow(Window& w) {
+  w.browser->quit();
+  w.pub.Reset();
+  w.browser->document.Reset();
+  w.browser.Reset();
+}
+
+// Entries of the table as (processId, pubObject) pairs.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> entries(const qv::SharedSettings& s) {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
+  const int n = std::clamp<int>(s.browserCount, 0, qv::kMaxBrowsers);
+  for (int i = 0; i < n; ++i) out.emplace_back(s.browserTable[i].processId, s.browserTable[i].pubObject);
+  return out;
+}
+
+TEST(PubWindows, HundredFirstWindowRunsWithoutAnEntry) {
+  qv::SharedSettings* s = qvtest::sharedRecord();
+  ASSERT_NE(s, nullptr);
+  const int base = s->browserCount;
+  ASSERT_LT(base, qv::kMaxBrowsers);
+  const int savedSound = s->playDefaultSound;
+  s->playDefaultSound = 0;
+  std::vector<Window> windows;
+  for (int i = base; i < qv::kMaxBrowsers; ++i) windows.push_back(openWindow());
+  EXPECT_EQ(s->browserCount, qv::kMaxBrowsers);
+  {
+    qvtest::MessageBoxWatcher boxes;
+    windows.push_back(openWindow());
+    standin::pumpUntil([&] { return !boxes.texts().empty(); }, 3000);
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"IDS_ERR_TOOMANYWINDOWS"});
+  }
+  EXPECT_EQ(s->browserCount, qv::kMaxBrowsers);
+  // It runs all the same: a script popup there is still judged and blocked.
+  s->showStatusMsg = 1;
+  EXPECT_TRUE(windows.back().browser->newWindow2());
+  // Closing it first removes nothing of the others; then the rest close.
+  closeWindow(windows.back());
+  windows.pop_back();
+  EXPECT_EQ(s->browserCount, qv::kMaxBrowsers);
+  // Closing one in the middle moves the later entries down one place.
+  auto before = entries(*s);
+  const size_t middle = windows.size() / 2;
+  closeWindow(windows[middle]);
+  windows.erase(windows.begin() + static_cast<std::ptrdiff_t>(middle));
+  auto after = entries(*s);
+  before.erase(before.begin() + base + static_cast<std::ptrdiff_t>(middle));
+  EXPECT_EQ(after, before);
+  for (auto& w : windows) closeWindow(w);
+  EXPECT_EQ(s->browserCount, base);
+  s->showStatusMsg = 0;
+  s->playDefaultSound = savedSound;
+}
+
+// --- the dialog watch -----------------------------------------------------
+
+TEST(PubChild, ScriptDialogWindow) {
+  if (qvtest::env("QV_CHILD") != "dialog") GTEST_SKIP() << "runs as a child process only";
+  const std::string title = qvtest::env("QV_DIALOG_TITLE");
+  const UINT lifeMs = static_cast<UINT>(std::stoul(qvtest::env("QV_DIALOG_LIFE_MS")));
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    if (m == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(w, m, wp, lp);
+  };
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "Internet Explorer_TridentDlgFrame";
+  ASSERT_NE(RegisterClassA(&wc), 0);
+  HWND dlg = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 50, 50, 300, 200, nullptr,
+                             nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(dlg, nullptr);
+  ShowWindow(dlg, SW_SHOWNOACTIVATE);
+  HANDLE up = OpenEventA(EVENT_MODIFY_STATE, FALSE, "QuillvaneTestDialogUp");
+  if (up) {
+    SetEvent(up);
+    CloseHandle(up);
+  }
+  // Lives until closed, or until its life is over (then it reports 3).
+  SetTimer(nullptr, 0, lifeMs, nullptr);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && msg.hwnd == nullptr) ExitProcess(3);
+    DispatchMessageA(&msg);
+  }
+  ExitProcess(0);
+}
+
+class DialogWatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    s = qvtest::sharedRecord();
+    ASSERT_NE(s, nullptr);
+    saved = s->modelessDialogEnable;
+    s->modelessDialogEnable = 1;
+    window = openWindow(L"http://news.example/");
+    up = CreateEventA(nullptr, TRUE, FALSE, "QuillvaneTestDialogUp");
+  }
+  void TearDown() override {
+    if (window.browser) closeWindow(window);
+    if (up) CloseHandle(up);
+    if (s) s->modelessDialogEnable = saved;
+  }
+  // Runs a dialog child titled `title`; returns its exit code (0 closed,
+  // 3 lived its life out).
+  int runDialog(const std::string& title, DWORD lifeMs) {
+    ResetEvent(up);
+    HANDLE child = qvtest::startChild("PubChild.ScriptDialogWindow",
+                                      {"QV_CHILD=dialog", "QV_DIALOG_TITLE=" + title,
+                                       "QV_DIALOG_LIFE_MS=" + std::to_string(lifeMs)});
+    if (!child) return -2;
+    const int code = qvtest::waitChild(child, lifeMs + 10000);
+    if (code == -1) TerminateProcess(child, 9);
+    CloseHandle(child);
+    return code;
+  }
+
+  qv::SharedSettings* s = nullptr;
+  int saved = 1;
+  Window window;
+  HANDLE up = nullptr;
+};
+
+TEST_F(DialogWatch, ScriptDialogOfAnotherProcessIsClosedAndCounted) {
+  const int session = s->blockedSession;
+  EXPECT_EQ(runDialog("Ad offer -- Web Page Dialog", 8000), 0) << "the watch closes it";
+  EXPECT_GE(s->blockedSession, session + 1);
+}
+
+TEST_F(DialogWatch, DialogWhoseTitleStartsWithDashesIsLeftAlone) {
+  const int session = s->blockedSession;
+  EXPECT_EQ(runDialog("-- Web Page Dialog -- again", 1500), 3);
+  EXPECT_EQ(s->blockedSession, session);
+}
+
+TEST_F(DialogWatch, NothingIsClosedWhileTheWatchIsOff) {
+  s->modelessDialogEnable = 0;
+  EXPECT_EQ(runDialog("Ad offer -- Web Page Dialog", 1500), 3);
+}
+
+// --- many processes at once ------------------------------------------------
+
+constexpr int kProcesses = 4;
+constexpr int kWindowsEach = 25;
+constexpr int kBlocksEach = 500;
+
+// Waits on a named event while pumping this thread's messages.
+bool waitGo(const char* name, DWORD boundMs) {
+  HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, name);
+  if (!go) return false;
+  const DWORD start = GetTickCount();
+  bool ok = false;
+  for (;;) {
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= boundMs) break;
+    const DWORD r = MsgWaitForMultipleObjects(1, &go, FALSE, boundMs - spent, QS_ALLINPUT);
+    if (r == WAIT_OBJECT_0) {
+      ok = true;
+      break;
+    }
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  CloseHandle(go);
+  return ok;
+}
+
+void signal(const char* semaphore) {
+  if (HANDLE h = OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, semaphore)) {
+    ReleaseSemaphore(h, 1, nullptr);
+    CloseHandle(h);
+  }
+}
+
+TEST(PubChild, TwentyFiveWindows) {
+  if (qvtest::env("QV_CHILD") != "windows") GTEST_SKIP() << "runs as a child process only";
+  ASSERT_TRUE(waitGo("QuillvaneTestAttach", 20000));
+  std::vector<Window> windows;
+  for (int i = 0; i < kWindowsEach; ++i) windows.push_back(openWindow());
+  signal("QuillvaneTestAttached");
+  ASSERT_TRUE(waitGo("QuillvaneTestQuit", 30000));
+  for (auto& w : windows) closeWindow(w);
+}
+
+TEST(PubChild, FiveHundredBlocks) {
+  if (qvtest::env("QV_CHILD") != "blocks") GTEST_SKIP() << "runs as a child process only";
+  Window w = openWindow();
+  ASSERT_TRUE(waitGo("QuillvaneTestAttach", 20000));
+  int blocked = 0;
+  for (int i = 0; i < kBlocksEach; ++i) {
+    const std::wstring page =
+        L"http://p" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(i) + L".example/ad";
+    ASSERT_TRUE(w.browser->load(page));
+    blocked += w.browser->newWindow2() ? 1 : 0;
+  }
+  EXPECT_EQ(blocked, kBlocksEach);
+  closeWindow(w);
+}
+
+class ManyProcesses : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    s = qvtest::sharedRecord();
+    ASSERT_NE(s, nullptr);
+    attach = CreateEventA(nullptr, TRUE, FALSE, "QuillvaneTestAttach");
+    quit = CreateEventA(nullptr, TRUE, FALSE, "QuillvaneTestQuit");
+    attached = CreateSemaphoreA(nullptr, 0, kProcesses, "QuillvaneTestAttached");
+    savedSound = s->playDefaultSound;
+    s->playDefaultSound = 0;
+  }
+  void TearDown() override {
+    SetEvent(attach);
+    SetEvent(quit);
+    for (HANDLE c : children) {
+      if (qvtest::waitChild(c, 30000) == -1) TerminateProcess(c, 9);
+      CloseHandle(c);
+    }
+    CloseHandle(attach);
+    CloseHandle(quit);
+    CloseHandle(attached);
+    if (s) s->playDefaultSound = savedSound;
+  }
+  void start(const char* mode) {
+    for (int i = 0; i < kProcesses; ++i)
+      children.push_back(qvtest::startChild(std::string("PubChild.") +
+                                                (std::strcmp(mode, "windows") == 0 ? "TwentyFiveWindows"
+                                                                                   : "FiveHundredBlocks"),
+                                            {std::string("QV_CHILD=") + mode}));
+  }
+  std::vector<int> finish(DWORD boundMs) {
+    std::vector<int> codes;
+    for (HANDLE c : children) {
+      codes.push_back(qvtest::waitChild(c, boundMs));
+      CloseHandle(c);
+    }
+    children.clear();
+    return codes;
+  }
+
+  qv::SharedSettings* s = nullptr;
+  HANDLE attach = nullptr, quit = nullptr, attached = nullptr;
+  int savedSound = 1;
+  std::vector<HANDLE> children;
+};
+
+TEST_F(ManyProcesses, WindowsAttachAndQuitAtOnceWithoutLosingEntries) {
+  ASSERT_EQ(s->browserCount, 0) << "the table must be empty for 100 windows to fit";
+  start("windows");
+  SetEvent(attach);
+  for (int i = 0; i < kProcesses; ++i) ASSERT_EQ(WaitForSingleObject(attached, 60000), WAIT_OBJECT_0);
+  // Every window has exactly one entry: 25 per process, no pair twice.
+  const auto all = entries(*s);
+  EXPECT_EQ(s->browserCount, kProcesses * kWindowsEach);
+  std::map<std::uint32_t, int> perProcess;
+  for (const auto& [pid, token] : all) ++perProcess[pid];
+  EXPECT_EQ(perProcess.size(), static_cast<size_t>(kProcesses));
+  for (const auto& [pid, n] : perProcess) EXPECT_EQ(n, kWindowsEach) << "process " << pid;
+  const std::set<std::pair<std::uint32_t, std::uint32_t>> unique(all.begin(), all.end());
+  EXPECT_EQ(unique.size(), all.size());
+  SetEvent(quit);
+  for (int code : finish(60000)) EXPECT_EQ(code, 0);
+  EXPECT_EQ(s->browserCount, 0);
+}
+
+TEST_F(ManyProcesses, BlocksOnDistinctPagesAreCountedExactly) {
+  const int session = s->blockedSession;
+  const int total = s->blockedTotal;
+  const int savedStatus = s->showStatusMsg;
+  s->popupEnable = 1;
+  start("blocks");
+  Sleep(0);
+  SetEvent(attach);
+  for (int code : finish(180000)) EXPECT_EQ(code, 0);
+  EXPECT_EQ(s->blockedSession, session + kProcesses * kBlocksEach);
+  EXPECT_EQ(s->blockedTotal, total + kProcesses * kBlocksEach);
+  s->showStatusMsg = savedStatus;
+}
+
+}  // namespace
