@@ -7,8 +7,9 @@
 //   shared-set DLL VALUE     10 after setting `skin` to VALUE
 //   history DLL LINE         10 when the history region holds LINE (then
 //                            appends "http://second.example/\n"), 11 otherwise
-//   time-pub DLL / time-empty  print microseconds since the process began,
-//                            after creating the first CPub / at once
+//   time-empty               print microseconds since the process began
+//   time-pub DLL             print microseconds since the process began at:
+//                            first CPub created, main, COM ready, module loaded
 // Further arguments (such as a tab-process marker) are ignored.  An
 // unfathered browser ends inside the load with exit code 0.
 #include <windows.h>
@@ -62,15 +63,18 @@ int main(int argc, char** argv) {
   }
   if (argc < 3) return 2;
   const char* dll = argv[2];
+  const long long atMain = microsSinceStart();
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const long long atCom = microsSinceStart();
   HMODULE m = LoadLibraryA(dll);
   if (!m) return 11;
+  const long long atLoad = microsSinceStart();
 
   if (mode == "load") return 10;
   if (mode == "pub") return createPub(m);
   if (mode == "time-pub") {
     const int rc = createPub(m);
-    std::printf("%lld\n", microsSinceStart());
+    std::printf("%lld %lld %lld %lld\n", microsSinceStart(), atMain, atCom, atLoad);
     return rc;
   }
   if (mode == "shared-get" || mode == "shared-set") {
