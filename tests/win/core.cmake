@@ -17,3 +17,8 @@ add_dependencies(win_tests qv_host qv_launcher)
 target_compile_definitions(win_tests PRIVATE
   QV_HOST_PATH="$<TARGET_FILE:qv_host>"
   QV_LAUNCHER_PATH="$<TARGET_FILE:qv_launcher>")
+
+add_library(qv_fake_skin SHARED ${CMAKE_CURRENT_LIST_DIR}/fake_skin.cpp)
+target_link_options(qv_fake_skin PRIVATE -static -static-libgcc)
+add_dependencies(win_tests qv_fake_skin)
+target_compile_definitions(win_tests PRIVATE QV_FAKE_SKIN_PATH="$<TARGET_FILE:qv_fake_skin>")

@@ -7,6 +7,9 @@
 //   shared-set DLL VALUE     10 after setting `skin` to VALUE
 //   history DLL LINE         10 when the history region holds LINE (then
 //                            appends "http://second.example/\n"), 11 otherwise
+//   skin DLL                 10 when loading DLL loaded "Quillvane.skn" and
+//                            unloading DLL freed it again; 16 / 17 otherwise
+//   reload DLL               10 when the module unloads and loads again
 //   time-empty               print microseconds since the process began
 //   time-pub DLL             print microseconds since the process began at:
 //                            first CPub created, main, COM ready, module loaded
@@ -71,6 +74,17 @@ int main(int argc, char** argv) {
   const long long atLoad = microsSinceStart();
 
   if (mode == "load") return 10;
+  if (mode == "skin") {
+    if (!GetModuleHandleA("Quillvane.skn")) return 16;
+    FreeLibrary(m);
+    return GetModuleHandleA("Quillvane.skn") ? 17 : 10;
+  }
+  if (mode == "reload") {
+    FreeLibrary(m);
+    if (GetModuleHandleA(dll)) return 18;
+    m = LoadLibraryA(dll);
+    return m && createPub(m) == 10 ? 10 : 19;
+  }
   if (mode == "pub") return createPub(m);
   if (mode == "time-pub") {
     const int rc = createPub(m);

@@ -143,6 +143,23 @@ TEST(Startup, UnfatheredBrowserEndsWithExitCodeZero) {
   EXPECT_EQ(run(stranger, quoted(browser) + " " + load), kLoaded) << "rule off";
 }
 
+TEST(Startup, SkinLibraryBesideTheModuleIsLoadedAndFreed) {
+  TempDir dir;
+  const std::string browser = dir.copy(kHost, "iexplore.exe");
+  const std::string dll = dir.copy(qvtest::dllPath(), "mod\\Quillvane.dll");
+  dir.copy(winPath(QV_FAKE_SKIN_PATH), "mod\\Quillvane.skn");
+  EXPECT_EQ(run(browser, "skin " + quoted(dll)), kLoaded);
+  // Without a skin library the module loads all the same.
+  EXPECT_EQ(run(browser, "skin " + quoted(qvtest::dllPath())), 16u);
+  EXPECT_EQ(run(browser, "load " + quoted(qvtest::dllPath())), kLoaded);
+}
+
+TEST(Startup, ModuleUnloadsAndLoadsAgainInOneProcess) {
+  TempDir dir;
+  const std::string browser = dir.copy(kHost, "iexplore.exe");
+  EXPECT_EQ(run(browser, "reload " + quoted(qvtest::dllPath())), kLoaded);
+}
+
 TEST(Startup, ProcessesShareOneSettingsRecord) {
   TempDir dir;
   const std::string browser = dir.copy(kHost, "iexplore.exe");
