@@ -23,12 +23,11 @@ using qv::com::KeyRole;
 
 // Runs the registration tool on the DLL under test; its exit code, or -1
 // when it could not be started or did not end within a minute.
-int runRegsvr32(bool unregister) {
+int runRegsvr32(bool unregister, const std::string& dll = qvtest::dllPath()) {
   char system[MAX_PATH];
   const UINT n = GetSystemDirectoryA(system, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return -1;
-  std::string cmd = std::string("\"") + system + "\\regsvr32.exe\" /s " + (unregister ? "/u " : "") + "\"" +
-                    qvtest::dllPath() + "\"";
+  std::string cmd = std::string("\"") + system + "\\regsvr32.exe\" /s " + (unregister ? "/u " : "") + "\"" + dll + "\"";
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -64,17 +63,18 @@ std::string guidText(const GUID& g) {
   return s;
 }
 
-// Leaves the registration as it found it: a test prefix may have the module
-// registered for other tests or the demo.
+// Leaves the registration as it found it: a prefix may have a copy of the
+// module registered (by the demo, say); it is registered again afterwards.
 class RegistrationRoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
-    wasRegistered_ = keyExists(RegRoot::ClassesRoot, std::string("CLSID\\") + qv::guids::CLSID_CPub);
+    registeredPath_ = readString(RegRoot::ClassesRoot,
+                                 std::string("CLSID\\") + qv::guids::CLSID_CPub + "\\InprocServer32", "");
   }
   void TearDown() override {
-    if (wasRegistered_) runRegsvr32(false);
+    if (registeredPath_ && !registeredPath_->empty()) runRegsvr32(false, *registeredPath_);
   }
-  bool wasRegistered_ = false;
+  std::optional<std::string> registeredPath_;
 };
 
 TEST_F(RegistrationRoundTrip, RegsvrWritesEveryEntryAndTheTypeLibraryThenRemovesThem) {
