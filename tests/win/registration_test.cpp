@@ -130,6 +130,41 @@ TEST_F(RegistrationRoundTrip, RegsvrWritesEveryEntryAndTheTypeLibraryThenRemoves
   EXPECT_EQ(runRegsvr32(true), 0);
 }
 
+// A module path the ANSI code page cannot spell would be written with
+// substitute characters, registering a file that does not exist; such a
+// registration is refused before anything is written.
+TEST(Registration, RefusesAModulePathTheAnsiCodePageCannotSpell) {
+  const wchar_t folderName[] = L"qv-reg-\x4E2D\x6587";
+  char probe[8];
+  BOOL lossy = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folderName, -1, probe, 0, nullptr, &lossy);
+  if (!lossy) GTEST_SKIP() << "the ANSI code page " << GetACP() << " spells every character";
+
+  wchar_t temp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring folder = std::wstring(temp) + folderName;
+  const std::wstring copy = folder + L"\\Quillvane.dll";
+  std::wstring source;
+  for (char c : qvtest::dllPath()) source += static_cast<wchar_t>(c);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(source.c_str(), copy.c_str(), FALSE));
+
+  const auto before = readString(RegRoot::ClassesRoot,
+                                 std::string("CLSID\\") + qv::guids::CLSID_CPub + "\\InprocServer32", "");
+  HMODULE m = LoadLibraryW(copy.c_str());
+  ASSERT_NE(m, nullptr);
+  using RegisterFn = HRESULT(WINAPI*)();
+  auto reg = reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(m, "DllRegisterServer")));
+  ASSERT_NE(reg, nullptr);
+  EXPECT_EQ(reg(), HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_EQ(readString(RegRoot::ClassesRoot,
+                       std::string("CLSID\\") + qv::guids::CLSID_CPub + "\\InprocServer32", ""),
+            before);
+  FreeLibrary(m);
+  DeleteFileW(copy.c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
 // The embedded type library: names, help strings, version, locale, dual
 // interfaces and dispatch ids as automation clients rely on them.
 TEST(TypeLibrary, DescribesTheFiveDualInterfacesAndTheirClasses) {
