@@ -13,6 +13,8 @@
 // Output is plain lines; errors say what is missing.
 #include <windows.h>
 #include <objbase.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -227,9 +229,8 @@ void showRecord(const char* who, HMODULE module) {
     return;
   }
   line(std::string(who) + ": SettingsLoaded=" + std::to_string(s->settingsLoaded) +
-       " PopupEnable=" + std::to_string(s->popupEnable) + " FloatingEnable=" + std::to_string(s->floatingEnable) +
-       " UnfatheredEnable=" + std::to_string(s->unfatheredEnable) + " BlockedTotal=" +
-       std::to_string(s->blockedTotal) + " Browsers=" + std::to_string(s->browserCount));
+       " PopupEnable=" + std::to_string(s->popupEnable) + " UnfatheredEnable=" + std::to_string(s->unfatheredEnable) +
+       " BlockedTotal=" + std::to_string(s->blockedTotal));
 }
 
 void showHistoryRegion(const char* who) {
@@ -254,64 +255,58 @@ void showHistoryRegion(const char* who) {
 
 HRESULT pubClass(CLSID& clsid) { return CLSIDFromProgID(L"Quillvane.Pub", &clsid); }
 
+// Loads the module through the CPub class object, shows the shared record,
+// creates a CPub and shows the record again.  Returns the CPub (null on
+// failure, which has been reported).
+IUnknown* loadAndCreate(const std::string& me, const char* loadedNote) {
+  CLSID clsid{};
+  IClassFactory* factory = nullptr;
+  HRESULT hr = pubClass(clsid);
+  if (SUCCEEDED(hr))
+    hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+  if (FAILED(hr)) {
+    line(me + ": cannot load the module through ProgID Quillvane.Pub: " + hex(static_cast<unsigned long>(hr)));
+    return nullptr;
+  }
+  showRecord((me + " loaded the module" + loadedNote).c_str(), GetModuleHandleA("Quillvane.dll"));
+  IUnknown* pub = nullptr;
+  hr = factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&pub));
+  factory->Release();
+  if (FAILED(hr)) {
+    line(me + ": cannot create a CPub: " + hex(static_cast<unsigned long>(hr)));
+    return nullptr;
+  }
+  showRecord((me + " created a CPub").c_str(), GetModuleHandleA("Quillvane.dll"));
+  return pub;
+}
+
 std::string who(const char* role) { return std::string(role) + " (pid " + std::to_string(GetCurrentProcessId()) + ")"; }
 
 int runFirst() {
   const std::string me = who("process 1");
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, kReadyEvent);
   HANDLE done = CreateEventA(nullptr, TRUE, FALSE, kDoneEvent);
-  CLSID clsid{};
-  HRESULT hr = pubClass(clsid);
-  IUnknown* pub = nullptr;
-  if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&pub));
-  if (FAILED(hr)) {
-    line(me + ": cannot create Quillvane.Pub: " + hex(static_cast<unsigned long>(hr)));
-  } else {
-    line(me + ": created a CPub through ProgID Quillvane.Pub");
-    showRecord(me.c_str(), GetModuleHandleA("Quillvane.dll"));
-  }
+  IUnknown* pub = loadAndCreate(me, "");
   SetEvent(ready);
   // Keep the module (and so the shared section) alive while process 2 looks.
   if (WaitForSingleObject(done, kWaitMs) != WAIT_OBJECT_0) line(me + ": process 2 did not finish in time");
   if (pub) pub->Release();
   CloseHandle(ready);
   CloseHandle(done);
-  return FAILED(hr) ? 1 : 0;
+  return pub ? 0 : 1;
 }
 
 int runSecond() {
   const std::string me = who("process 2");
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, kReadyEvent);
   HANDLE done = CreateEventA(nullptr, TRUE, FALSE, kDoneEvent);
-  int rc = 0;
+  int rc = 1;
   if (WaitForSingleObject(ready, kWaitMs) != WAIT_OBJECT_0) {
     line(me + ": process 1 did not start in time");
-    rc = 1;
-  } else {
-    CLSID clsid{};
-    IClassFactory* factory = nullptr;
-    HRESULT hr = pubClass(clsid);
-    if (SUCCEEDED(hr))
-      hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(hr)) {
-      line(me + ": cannot load the module: " + hex(static_cast<unsigned long>(hr)));
-      rc = 1;
-    } else {
-      // Before this process has a CPub of its own, the record already holds
-      // what process 1 loaded.
-      showRecord((me + ", module loaded, no CPub yet").c_str(), GetModuleHandleA("Quillvane.dll"));
-      IUnknown* pub = nullptr;
-      hr = factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&pub));
-      if (SUCCEEDED(hr)) {
-        showRecord((me + ", own CPub created").c_str(), GetModuleHandleA("Quillvane.dll"));
-        pub->Release();
-      } else {
-        line(me + ": cannot create a CPub: " + hex(static_cast<unsigned long>(hr)));
-        rc = 1;
-      }
-      factory->Release();
-      showHistoryRegion(me.c_str());
-    }
+  } else if (IUnknown* pub = loadAndCreate(me, " while process 1 runs")) {
+    showHistoryRegion(me.c_str());
+    pub->Release();
+    rc = 0;
   }
   SetEvent(done);
   CloseHandle(ready);
@@ -323,6 +318,8 @@ int runSecond() {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
+  // Plain line feeds, so the demo can show the output as it comes.
+  _setmode(_fileno(stdout), _O_BINARY);
   if (mode == "entries") return showEntries();
   if (mode == "settings") return showSettings();
   if (mode != "first" && mode != "second") {
