@@ -123,6 +123,7 @@ TEST_F(RegistrationRoundTrip, RegsvrWritesEveryEntryAndTheTypeLibraryThenRemoves
   }
   EXPECT_FALSE(keyExists(RegRoot::LocalMachine, bho));
   EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, lib));
+  EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, "Interface\\" + guidText(IID_IWhiteList)));
   EXPECT_NE(readString(RegRoot::ClassesRoot, "AppID", ""), std::optional<std::string>("Quillvane"));
   EXPECT_TRUE(keyExists(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer"));
 
