@@ -80,6 +80,14 @@ class RegistrationRoundTrip : public ::testing::Test {
 TEST_F(RegistrationRoundTrip, RegsvrWritesEveryEntryAndTheTypeLibraryThenRemovesThem) {
   const std::string dll = qvtest::dllPath();
   ASSERT_EQ(runRegsvr32(false), 0);
+  // Registering again rewrites the class keys fresh: a leftover goes.
+  const std::string stale = std::string("CLSID\\") + qv::guids::CLSID_CPub + "\\LocalServer32";
+  {
+    qv::win::Win32Registry reg;
+    ASSERT_EQ(reg.create(RegRoot::ClassesRoot, stale).status, RegStatus::Ok);
+  }
+  ASSERT_EQ(runRegsvr32(false), 0);
+  EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, stale));
 
   // Every row of the table, exactly, in the real registry.
   for (const auto& row : qv::com::registrationTable(dll)) {
