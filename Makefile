@@ -31,19 +31,22 @@ fuzz: deps
 	cmake --build --preset fuzz -j $(JOBS)
 
 check-native: native
+	rm -rf build/native/test-results
 	ctest --test-dir build/native --output-on-failure
 
 check-asan: native-asan
+	rm -rf build/native-asan/test-results
 	ctest --test-dir build/native-asan --output-on-failure
 
 check-fuzz: fuzz
 	@scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
 
 check-win: win64
+	rm -rf build/win64/test-results
 	scripts/wine-env run ctest --test-dir build/win64 --output-on-failure
 
 check: check-native check-asan check-fuzz check-win
-	@echo "make check: all test suites passed"
+	@scripts/test-summary build/native build/native-asan build/win64
 
 dist: deps
 	@set -e
