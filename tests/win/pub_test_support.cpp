@@ -1,5 +1,7 @@
 #include "pub_test_support.h"
 
+#include "shared_record_locator.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,18 +10,7 @@
 
 namespace qvtest {
 
-qv::SharedSettings* sharedRecord() {
-  auto base = reinterpret_cast<const BYTE*>(module());
-  if (!base) return nullptr;
-  auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_SECTION_HEADER* sec = IMAGE_FIRST_SECTION(nt);
-  for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++sec) {
-    if (std::memcmp(sec->Name, ".qvshare", 8) == 0 && sec->Misc.VirtualSize >= sizeof(qv::SharedSettings))
-      return reinterpret_cast<qv::SharedSettings*>(const_cast<BYTE*>(base) + sec->VirtualAddress);
-  }
-  return nullptr;
-}
+qv::SharedSettings* sharedRecord() { return findSharedSection(module()).record; }
 
 namespace {
 

@@ -18,6 +18,9 @@
 #include "core/win/browser_events.h"
 #include "core/win/popup_ports_win.h"
 #include "core/win/pub.h"
+#include "core/win/pub_construct.h"
+#include "core/win/shared_state.h"
+#include "platform/win/mutex_win.h"
 #include "platform/win/messages_win.h"
 #include "res/resource_ids.h"
 
@@ -28,37 +31,7 @@ void CALLBACK timerProcedure(HWND window, UINT, UINT_PTR id, DWORD);
 LRESULT CALLBACK keyboardHook(int code, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK mouseHook(int code, WPARAM wParam, LPARAM lParam);
 
-// PLACEHOLDER until the shared-section instance lands with the settings
-// work: one record in a section shared by every process that loads the
-// module.
-__attribute__((section(".qvshare"), shared)) SharedSettings gPlaceholderShared{};
-SharedSettings& sharedRecord() { return gPlaceholderShared; }
-
-// PLACEHOLDER until the Win32 named-mutex adapter lands with the settings
-// work.
-class LocalNamedMutex final : public NamedMutex {
- public:
-  explicit LocalNamedMutex(const char* name) : h_(CreateMutexA(nullptr, FALSE, name)) {}
-  ~LocalNamedMutex() override {
-    if (h_) CloseHandle(h_);
-  }
-  WaitResult wait(std::uint32_t ms) override {
-    if (!h_) return WaitResult::Failed;
-    switch (WaitForSingleObject(h_, ms)) {
-      case WAIT_OBJECT_0: return WaitResult::Obtained;
-      case WAIT_ABANDONED: return WaitResult::Abandoned;
-      case WAIT_TIMEOUT: return WaitResult::Timeout;
-      default: return WaitResult::Failed;
-    }
-  }
-  void release() override {
-    if (h_) ReleaseMutex(h_);
-  }
-  bool valid() const { return h_ != nullptr; }
-
- private:
-  HANDLE h_;
-};
+SharedSettings& sharedRecord() { return sharedSettings(); }
 
 // Everything one browser process shares among its windows.  Made on first
 // use and never destroyed: hooks and timers of late windows may still reach
@@ -69,10 +42,18 @@ struct Process {
   win::Win32Sound sound;
   win::Win32Messages messages{moduleInstance()};
   popup::ClickState clicks;
-  LocalNamedMutex tableMutex{core::kBrowserTableMutexName};
-  core::BrowserTable table{sharedRecord(), &tableMutex};
+  std::unique_ptr<win::Win32NamedMutex> tableMutex = win::Win32NamedMutex::create(core::kBrowserTableMutexName);
+  core::BrowserTable table{sharedRecord(), tableMutex.get()};
   core::PubTokens<Pub> tokens;
-  popup::PopupContext ctx{sharedRecord(), clicks, desktop, timers, sound, messages, {}, {}};
+  popup::PopupContext ctx{sharedRecord(),
+                          clicks,
+                          desktop,
+                          timers,
+                          sound,
+                          messages,
+                          [] { win::settingsStore().saveTotal(); },
+                          std::span<char>(reinterpret_cast<char*>(win::historyRegion().data()),
+                                          win::historyRegion().size())};
 };
 
 Process& process() {
@@ -129,18 +110,14 @@ LRESULT CALLBACK mouseHook(int code, WPARAM wParam, LPARAM lParam) {
 namespace pubsvc {
 
 HRESULT preparePub(Pub& pub) {
-  // PLACEHOLDER until the construction steps land with the settings work
-  // (mutexes with message 103 on failure, white list object, settings
-  // load): only the data mutex.
-  auto data = std::make_unique<LocalNamedMutex>("MutexToProtectPubData");
-  if (!data->valid()) {
-    const DWORD error = GetLastError();
-    messages().showString(IDS_ERR_CREATEMUTEX);
-    return HRESULT_FROM_WIN32(error);
-  }
-  pub.dataMutex = std::move(data);
+  win::PubResources resources;
+  const HRESULT hr = win::constructPub(resources);
+  if (FAILED(hr)) return hr;
+  pub.dataMutex = std::move(resources.dataMutex);
+  pub.optionsMutex = std::move(resources.optionsMutex);
+  pub.whiteList = resources.whiteList;
+  pub.whiteListPath = std::move(resources.whiteListPath);
   pub.flags.dataMutex = pub.dataMutex.get();
-  createWhiteList(IID_IUnknown, reinterpret_cast<void**>(pub.whiteList.ReleaseAndGetAddressOf()));
   return S_OK;
 }
 
