@@ -405,12 +405,14 @@ HRESULT WhiteList::invoke(DISPID id, DISPPARAMS* params, VARIANT* result, UINT* 
       return GetWhiteList(target);
     }
     case win::kDispPutWhiteList: {
+      const VARIANT* source = arg;
       if (V_VT(arg) == (VT_BYREF | VT_VARIANT)) {
-        VARIANT* source = V_VARIANTREF(arg);
+        source = V_VARIANTREF(arg);
         if (!source) return E_POINTER;
-        return PutWhiteList(*source);
       }
-      return PutWhiteList(*arg);
+      hr = PutWhiteList(*source);
+      if (hr == DISP_E_TYPEMISMATCH && argErr) *argErr = 0;
+      return hr;
     }
     case win::kDispDeleteAll:
       return DeleteAll();
