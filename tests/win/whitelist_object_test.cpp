@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_files.h"
 #include "whitelist/win/whitelist_object.h"
 #include "whitelist_test_support.h"
 
@@ -327,34 +328,41 @@ TEST(WhiteListFile, AnObjectNeverLoadedKeepsItsListInMemoryOnly) {
   EXPECT_EQ(list->DeleteAll(), S_OK);
 }
 
-// The file port's answer decides the code: its system error when it has one,
-// else STG_E_WRITEFAULT.
-TEST(WhiteListFile, SaveErrorCodeComesFromTheSystemError) {
-  struct FailingFiles final : qv::FileSystem {
-    std::uint32_t error = 0;
-    std::optional<std::string> readAll(const std::string&) override { return std::string("a.test\r\n"); }
-    qv::FileResult replaceContents(const std::string&, std::string_view) override { return {false, error}; }
-    qv::FileResult copyNoOverwrite(const std::string&, const std::string&) override {
-      ADD_FAILURE() << "unexpected copy";
-      return {};
-    }
-  } files;
+// Rewrites go through the file port's one-step replace, only after a real
+// change; a failed replace is reported with the port's system error when it
+// has one, else STG_E_WRITEFAULT.
+TEST(WhiteListFile, RewritesGoThroughTheFilePortAndItsErrorsAreReported) {
+  const std::string path = "C:\\any\\Quillvane.WL";
   struct Case {
     std::uint32_t error;
     HRESULT expected;
-  } cases[] = {{0, STG_E_WRITEFAULT},
+  } cases[] = {{0, S_OK},
                {ERROR_ACCESS_DENIED, E_ACCESSDENIED},
-               {ERROR_DISK_FULL, HRESULT_FROM_WIN32(ERROR_DISK_FULL)}};
+               {ERROR_DISK_FULL, HRESULT_FROM_WIN32(ERROR_DISK_FULL)},
+               {~0u, STG_E_WRITEFAULT}};
   for (const Case& c : cases) {
-    files.error = c.error;
+    qv::fake::FakeFileSystem files;
+    files.files[path] = "a.test\r\n";
+    if (c.error == ~0u)
+      files.failReplace(path, 0);
+    else if (c.error != 0)
+      files.failReplace(path, c.error);
     ComPtr<IWhiteList> list;
     ASSERT_EQ(qv::com::createWhiteListOver(files, IID_IWhiteList, reinterpret_cast<void**>(list.GetAddressOf())),
               S_OK);
     ComPtr<IPersistFile> file;
     ASSERT_EQ(list.As(&file), S_OK);
     ASSERT_EQ(file->Load(L"C:\\any\\Quillvane.WL", 0), S_OK);
+    EXPECT_EQ(list->Add(Bstr(L"A.TEST").get()), S_OK);  // no change, no rewrite, no error
+    EXPECT_EQ(list->Delete(Bstr(L"z.test").get()), S_OK);
+    EXPECT_TRUE(files.replaces.empty());
     EXPECT_EQ(list->Add(Bstr(L"b.test").get()), c.expected) << c.error;
     EXPECT_EQ(list->DeleteAll(), c.expected) << c.error;
+    ASSERT_EQ(files.replaces.size(), 2u);
+    EXPECT_EQ(files.replaces[0].path, path);
+    EXPECT_EQ(files.replaces[0].bytes, std::string(kHeader) + "a.test\r\nb.test\r\n");
+    EXPECT_EQ(files.replaces[1].bytes, kHeader);
+    EXPECT_EQ(files.files[path], c.expected == S_OK ? kHeader : "a.test\r\n");
   }
 }
 
