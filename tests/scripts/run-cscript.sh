@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Runs an automation client script (JScript or VBScript) against the built
+# module with Wine's cscript, as an outside client would: the class is found
+# through the registry by its ProgID and the module is loaded in-process.
+#
+#   run-cscript.sh MODULE.dll SCRIPT.js|SCRIPT.vbs
+#
+# Must run inside scripts/wine-env (WINEPREFIX and the wineserver are set up
+# there).  The module admits only hosts whose path contains "iexplore.exe",
+# so cscript is run from a copy in C:\qvtest\iexplore.exe\.  The script's
+# exit code is this script's (and a script must print "all checks passed"
+# at its end to pass); the registration is removed afterwards.
+set -euo pipefail
+
+dll=$(realpath "$1")
+script=$(realpath "$2")
+: "${WINEPREFIX:?run inside scripts/wine-env run}"
+
+clsid='{C41E7B92-0D3A-4B6F-8E15-7A29F06D4B38}'
+progid='Quillvane.WhiteList'
+host_dir="$WINEPREFIX/drive_c/qvtest/iexplore.exe"
+host='C:\qvtest\iexplore.exe\cscript.exe'
+
+quiet() { "$@" >/dev/null 2>&1 </dev/null; }
+
+mkdir -p "$host_dir"
+cp -f "$WINEPREFIX/drive_c/windows/system32/cscript.exe" "$host_dir/cscript.exe"
+
+dll_w=$(winepath -w "$dll")
+script_w=$(winepath -w "$script")
+
+# A host not started by the shell must not end itself at load.
+quiet wine reg add 'HKCU\Software\Harrowlyn\Quillvane' /v UnfatheredEnable /t REG_DWORD /d 0 /f
+
+registered_by=""
+unregister() {
+  case "$registered_by" in
+    regsvr32) quiet wine regsvr32 /s /u "$dll_w" || true ;;
+    reg)
+      quiet wine reg delete "HKCR\\$progid" /f || true
+      quiet wine reg delete "HKCR\\CLSID\\$clsid" /f || true
+      ;;
+  esac
+}
+trap unregister EXIT
+
+if quiet wine regsvr32 /s "$dll_w" && quiet wine reg query "HKCR\\$progid\\CLSID"; then
+  registered_by=regsvr32
+else
+  # The module cannot register itself yet: write the two keys a ProgID
+  # client needs.
+  registered_by=reg
+  quiet wine reg add "HKCR\\$progid\\CLSID" /ve /d "$clsid" /f
+  quiet wine reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d "$dll_w" /f
+  quiet wine reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel /d Apartment /f
+fi
+
+# A script engine that meets a run-time error may end the script silently
+# with exit code 0, so success also needs the script's closing line.
+out=$(mktemp)
+set +e
+wine "$host" //nologo "$script_w" | tee "$out"
+rc=${PIPESTATUS[0]}
+set -e
+if [ "$rc" -eq 0 ] && ! grep -q "all checks passed" "$out"; then
+  echo "$(basename "$script"): ended before its last check"
+  rc=3
+fi
+rm -f "$out"
+echo "$(basename "$script"): exit code $rc (registered by $registered_by)"
+exit $rc
