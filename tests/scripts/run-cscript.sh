@@ -9,14 +9,14 @@
 # there).  The module admits only hosts whose path contains "iexplore.exe",
 # so cscript is run from a copy in C:\qvtest\iexplore.exe\.  The script's
 # exit code is this script's (and a script must print "all checks passed"
-# at its end to pass); the registration is removed afterwards.
+# at its end to pass).  The module is registered with regsvr32 for the run
+# and unregistered afterwards.
 set -euo pipefail
 
 dll=$(realpath "$1")
 script=$(realpath "$2")
 : "${WINEPREFIX:?run inside scripts/wine-env run}"
 
-clsid='{C41E7B92-0D3A-4B6F-8E15-7A29F06D4B38}'
 progid='Quillvane.WhiteList'
 host_dir="$WINEPREFIX/drive_c/qvtest/iexplore.exe"
 host='C:\qvtest\iexplore.exe\cscript.exe'
@@ -32,27 +32,21 @@ script_w=$(winepath -w "$script")
 # A host not started by the shell must not end itself at load.
 quiet wine reg add 'HKCU\Software\Harrowlyn\Quillvane' /v UnfatheredEnable /t REG_DWORD /d 0 /f
 
-registered_by=""
+registered=""
 unregister() {
-  case "$registered_by" in
-    regsvr32) quiet wine regsvr32 /s /u "$dll_w" || true ;;
-    reg)
-      quiet wine reg delete "HKCR\\$progid" /f || true
-      quiet wine reg delete "HKCR\\CLSID\\$clsid" /f || true
-      ;;
-  esac
+  if [ -n "$registered" ]; then quiet wine regsvr32 /s /u "$dll_w" || true; fi
 }
 trap unregister EXIT
 
-if quiet wine regsvr32 /s "$dll_w" && quiet wine reg query "HKCR\\$progid\\CLSID"; then
-  registered_by=regsvr32
-else
-  # The module cannot register itself yet: write the two keys a ProgID
-  # client needs.
-  registered_by=reg
-  quiet wine reg add "HKCR\\$progid\\CLSID" /ve /d "$clsid" /f
-  quiet wine reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d "$dll_w" /f
-  quiet wine reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel /d Apartment /f
+# The module registers itself, as an installer would have it do.
+if ! quiet wine regsvr32 /s "$dll_w"; then
+  echo "$(basename "$script"): regsvr32 failed" >&2
+  exit 2
+fi
+registered=1
+if ! quiet wine reg query "HKCR\\$progid\\CLSID"; then
+  echo "$(basename "$script"): $progid is not registered" >&2
+  exit 2
 fi
 
 # A script engine that meets a run-time error may end the script silently
@@ -67,5 +61,5 @@ if [ "$rc" -eq 0 ] && ! grep -q "all checks passed" "$out"; then
   rc=3
 fi
 rm -f "$out"
-echo "$(basename "$script"): exit code $rc (registered by $registered_by)"
+echo "$(basename "$script"): exit code $rc"
 exit $rc
