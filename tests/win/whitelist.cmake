@@ -3,7 +3,8 @@ target_sources(win_tests PRIVATE
   whitelist_test_support.cpp
   whitelist_object_test.cpp
   whitelist_dispatch_test.cpp
-  whitelist_rot_test.cpp)
+  whitelist_rot_test.cpp
+  whitelist_setup_test.cpp)
 
 # Outside automation clients: Wine's cscript creates the object by its ProgID
 # and drives it by name.  Both register the module, so they never run at once.
