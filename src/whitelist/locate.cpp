@@ -21,7 +21,7 @@ std::int32_t hresultFromSystemError(std::uint32_t error) {
 }
 
 LocatedFile locateWhiteListFile(LocateEnvironment& env, FileSystem& files, Messages& messages,
-                                const SetErrorInfo& setErrorInfo) {
+                                const ReportComError& reportComError) {
   LocatedFile result;
 
   ModuleFileName module = env.moduleFileName();
@@ -33,7 +33,7 @@ LocatedFile locateWhiteListFile(LocateEnvironment& env, FileSystem& files, Messa
     const std::string text(kMsgModuleFileName);
     messages.showText(text);
     result.error = hresultFromSystemError(module.systemError);
-    if (setErrorInfo) setErrorInfo(text, result.error);
+    if (reportComError) reportComError(text, result.error);
     return result;
   }
 
@@ -58,7 +58,7 @@ LocatedFile locateWhiteListFile(LocateEnvironment& env, FileSystem& files, Messa
     result.path = seed;
     const std::string text(kMsgCopyFailed);
     messages.showText(text);
-    if (setErrorInfo) setErrorInfo(text, hresultFromSystemError(copied.systemError));
+    if (reportComError) reportComError(text, hresultFromSystemError(copied.systemError));
   }
   return result;
 }

@@ -60,7 +60,7 @@ class LocateEnvironment {
 
 // Sets a text as the calling thread's COM error information (source: the
 // browser helper object's class) with an HRESULT.
-using SetErrorInfo = std::function<void(const std::string& text, std::int32_t hresult)>;
+using ReportComError = std::function<void(const std::string& text, std::int32_t hresult)>;
 
 struct LocatedFile {
   bool ok = false;           // false: stop; no white list object is created
@@ -71,6 +71,6 @@ struct LocatedFile {
 // Runs the locating step.  Messages are shown through `messages`; the first
 // and the copy failure are also set as COM error information.
 LocatedFile locateWhiteListFile(LocateEnvironment& env, FileSystem& files, Messages& messages,
-                                const SetErrorInfo& setErrorInfo);
+                                const ReportComError& reportComError);
 
 }  // namespace qv::wl

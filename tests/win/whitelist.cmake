@@ -1,3 +1,7 @@
+# White list: Win32 file port and the Win32 side of locating the file.
+target_sources(win_tests PRIVATE
+  whitelist_files_test.cpp)
+
 # White list automation object: Windows tests and the script clients.
 target_sources(win_tests PRIVATE
   whitelist_test_support.cpp

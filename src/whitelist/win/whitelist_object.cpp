@@ -15,11 +15,7 @@
 
 #include "com/classes.h"
 #include "com/module.h"
-#if __has_include("platform/win/files_win.h")
 #include "platform/win/files_win.h"
-#else
-#include "whitelist/win/tmp_files_shim.h"
-#endif
 #include "whitelist/store.h"
 #include "whitelist/win/wide_text.h"
 #include "whitelist/win/whitelist_dispatch.h"

@@ -4,10 +4,7 @@
 
 #include "com/module.h"
 #include "platform/win/messages_win.h"
-#if __has_include("whitelist/win/locate_win.h")
-#define QV_HAVE_LOCATE_WIN 1
 #include "whitelist/win/locate_win.h"
-#endif
 #include "whitelist/win/whitelist_object.h"
 #include "whitelist/win/wide_text.h"
 
@@ -26,7 +23,6 @@ HRESULT loadLocatedWhiteList(const wl::LocatedFile& located, PubResources& resou
   return S_OK;
 }
 
-#ifdef QV_HAVE_LOCATE_WIN
 HRESULT locateAndLoadWhiteList(PubResources& resources) {
   try {
     Win32Messages messages(com::moduleInstance());
@@ -37,6 +33,5 @@ HRESULT locateAndLoadWhiteList(PubResources& resources) {
     return S_OK;
   }
 }
-#endif
 
 }  // namespace qv::win
