@@ -75,6 +75,12 @@ std::string readFile(const std::string& path);  // "<missing>" when it cannot be
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 
+// Whether a result is how the object reports a failed rewrite of its file:
+// the system's error as an HRESULT, or STG_E_WRITEFAULT without one.
+inline bool isSaveFailure(HRESULT hr) {
+  return hr == STG_E_WRITEFAULT || (FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32);
+}
+
 // A new white list object from the module's class factory.
 ComPtr<IWhiteList> newWhiteList();
 // A new white list object loaded from `path`.
