@@ -5,6 +5,7 @@
 
 namespace qv {
 namespace {
+// The section's only variable, so it sits at the section's start.
 QV_SHARED_SECTION constinit SharedSettings g_sharedSettings{};
 }  // namespace
 
