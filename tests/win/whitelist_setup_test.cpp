@@ -2,8 +2,11 @@
 // window gets for each outcome of locating the file.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include "whitelist/win/whitelist_setup.h"
 #include "whitelist_test_support.h"
+#include "win_test_support.h"
 
 namespace {
 
@@ -41,6 +44,36 @@ TEST(WhiteListSetup, StoppedLocatingLeavesTheWindowWithoutAWhiteList) {
   EXPECT_EQ(qv::win::loadLocatedWhiteList({false, static_cast<std::int32_t>(E_FAIL), ""}, resources), S_OK);
   EXPECT_FALSE(resources.whiteList);
   EXPECT_TRUE(resources.whiteListPath.empty());
+}
+
+// Through the module: a browser helper object made by the class factory
+// locates the file (the user's documents copy of the seed beside the module)
+// and holds a white list object loaded from it, which is registered under the
+// file's moniker for as long as the helper object lives.
+TEST(WhiteListSetup, BrowserHelperObjectHoldsTheWhiteListOfTheDocumentsCopy) {
+  char folder[MAX_PATH] = {};
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PERSONAL, FALSE));
+  const std::string personal = std::string(folder) + "\\Quillvane.WL";
+  const std::wstring wide(personal.begin(), personal.end());
+  ComPtr<IRunningObjectTable> rot;
+  ASSERT_EQ(GetRunningObjectTable(0, rot.GetAddressOf()), S_OK);
+  ComPtr<IMoniker> moniker;
+  ASSERT_EQ(CreateFileMoniker(wide.c_str(), moniker.GetAddressOf()), S_OK);
+  ASSERT_NE(rot->IsRunning(moniker.Get()), S_OK);
+
+  using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  auto get = reinterpret_cast<GetClassObjectFn>(
+      reinterpret_cast<void*>(GetProcAddress(module(), "DllGetClassObject")));
+  ASSERT_NE(get, nullptr);
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(get(CLSID_CPub, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())), S_OK);
+  ComPtr<IUnknown> pub;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(pub.GetAddressOf())), S_OK);
+  factory.Reset();
+  EXPECT_TRUE(fileExists(personal)) << personal;
+  EXPECT_EQ(rot->IsRunning(moniker.Get()), S_OK) << "no white list object loaded from " << personal;
+  pub.Reset();
+  EXPECT_NE(rot->IsRunning(moniker.Get()), S_OK) << "the white list object outlived its helper object";
 }
 
 }  // namespace
