@@ -202,6 +202,29 @@ TEST(WhiteListObject, PutWhiteListRefusesEverythingElse) {
   SafeArrayDestroy(ints);
 }
 
+// Texts cross into the ANSI code page and back: up to an embedded NUL, and
+// unchanged when the code page holds every character.
+TEST(WhiteListObject, TextsRoundTripThroughTheAnsiCodePage) {
+  ComPtr<IWhiteList> list = newWhiteList();
+  ASSERT_TRUE(list);
+  BSTR withNul = SysAllocStringLen(L"cut.test\0evil.test", 18);
+  EXPECT_EQ(list->Add(withNul), S_OK);
+  SysFreeString(withNul);
+  EXPECT_EQ(enumerate(list.Get()), Sites{L"cut.test"});
+
+  const wchar_t* accented = L"caf\u00e9.test";
+  BOOL lossy = TRUE;
+  char narrow[32];
+  WideCharToMultiByte(CP_ACP, 0, accented, -1, narrow, sizeof narrow, nullptr, &lossy);
+  if (!lossy) {
+    list->DeleteAll();
+    list->Add(Bstr(accented).get());
+    EXPECT_EQ(enumerate(list.Get()), Sites{accented});
+  }
+  // A character the code page lacks is replaced, never a failure.
+  EXPECT_EQ(list->Add(Bstr(L"\u4e2d\u6587.test").get()), S_OK);
+}
+
 TEST(WhiteListObject, NullOutputPointersAreRefused) {
   ComPtr<IWhiteList> list = newWhiteList();
   ASSERT_TRUE(list);

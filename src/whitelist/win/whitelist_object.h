@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include <cstdint>
+
 #include "platform/files.h"
 #include "quillvane_i.h"
 
