@@ -1,23 +1,59 @@
 #include "whitelist/store.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "whitelist/text.h"
 #include "whitelist/url.h"
 
 namespace qv::wl {
 namespace {
 
-// One piece of the file as the line reader hands it over: lower-cased, cut
-// before the first "#", CR, LF or NUL (the reader's buffer is a C string),
-// trimmed at the end and then at the start.
-void addPiece(std::string_view piece, WhiteListStore::Set& out) {
+// The text of one piece of the file as the line reader hands it over, given
+// as the raw bytes of the piece without its line end: cut before the first
+// "#", CR, LF or NUL (the reader's buffer is a C string), trimmed at the end
+// and then at the start.  Empty when nothing is left.
+std::string_view siteText(std::string_view piece) {
   const std::size_t cut = piece.find_first_of(std::string_view("#\r\n\0", 4));
   if (cut != std::string_view::npos) piece = piece.substr(0, cut);
   while (!piece.empty() && isSpace(piece.back())) piece.remove_suffix(1);
   while (!piece.empty() && isSpace(piece.front())) piece.remove_prefix(1);
-  if (piece.empty()) return;
-  std::string site(piece);
-  lowerInPlace(site);
-  out.insert(std::move(site));
+  return piece;
+}
+
+// Calls f(text) for the site text of every piece of the file.
+//
+// The file is read as the C library reads a text-mode file line by line into
+// a 512-character buffer: CR LF arrives as LF, a Ctrl-Z ends the file (old
+// editors append one), and each read stops after a LF or after 511
+// characters, whichever comes first.  Every such piece counts as a line.
+// Only the CR of a CR LF pair is dropped, and that pair is a line end, so the
+// characters of a piece before its line end are the raw bytes one for one:
+// the conversion matters only for where a long line is split.
+template <class F>
+void forEachSiteText(std::string_view bytes, F&& f) {
+  constexpr std::size_t npos = std::string_view::npos;
+  const std::size_t eof = bytes.find('\x1a');
+  if (eof != npos) bytes = bytes.substr(0, eof);
+  const std::size_t limit = WhiteListStore::kPieceLength;
+  std::size_t p = 0;
+  while (p < bytes.size()) {
+    const std::size_t lf = bytes.find('\n', p);
+    const std::size_t lineEnd = lf == npos ? bytes.size() : lf;  // LF excluded
+    const bool crlf = lf != npos && lf > p && bytes[lf - 1] == '\r';
+    // Characters the reader sees for this line, its LF included.
+    const std::size_t seen = (lineEnd - p) - (crlf ? 1 : 0) + (lf == npos ? 0 : 1);
+    std::string_view text;
+    if (seen <= limit) {
+      text = siteText(bytes.substr(p, lineEnd - p));
+      p = lf == npos ? bytes.size() : lf + 1;
+    } else {
+      // 511 characters with no line end among them.
+      text = siteText(bytes.substr(p, limit));
+      p += limit;
+    }
+    if (!text.empty()) f(text);
+  }
 }
 
 }  // namespace
@@ -56,30 +92,20 @@ void WhiteListStore::advance() {
   if (cursor_ != sites_.end()) ++cursor_;
 }
 
-// The file is read as the C library reads a text-mode file line by line into
-// a 512-character buffer: CR LF arrives as LF, a Ctrl-Z ends the file (old
-// editors append one), and each read stops after a LF or after 511
-// characters, whichever comes first.  Every such piece counts as a line.
 void WhiteListStore::parse(std::string_view bytes, Set& out) {
-  const std::size_t eof = bytes.find('\x1a');
-  if (eof != std::string_view::npos) bytes = bytes.substr(0, eof);
-
-  std::string piece;
-  piece.reserve(kPieceLength);
-  std::size_t i = 0;
-  const std::size_t n = bytes.size();
-  while (i < n) {
-    piece.clear();
-    while (piece.size() < kPieceLength && i < n) {
-      char c = bytes[i++];
-      if (c == '\r' && i < n && bytes[i] == '\n') {
-        c = '\n';
-        ++i;
-      }
-      piece.push_back(c);
-      if (c == '\n') break;
-    }
-    addPiece(piece, out);
+  // Lower-casing is byte for byte, so the whole file is lowered once; the
+  // site texts are then views into it, sorted and built into the set in
+  // order, which is much cheaper than inserting a large file's sites one by
+  // one at random places.
+  const std::string lowered = lowerCopy(bytes);
+  std::vector<std::string_view> texts;
+  forEachSiteText(lowered, [&](std::string_view text) { texts.push_back(text); });
+  std::sort(texts.begin(), texts.end(), [](std::string_view a, std::string_view b) { return compareSites(a, b) < 0; });
+  texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
+  if (out.empty()) {
+    for (std::string_view t : texts) out.emplace_hint(out.end(), t);
+  } else {
+    for (std::string_view t : texts) out.emplace(t);
   }
 }
 

@@ -1,11 +1,13 @@
 // The white list store: set rules, cursor, file parsing and writing.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "fakes/fake_files.h"
 #include "whitelist/store.h"
+#include "whitelist_file_reference.h"
 
 namespace qv::wl {
 namespace {
@@ -68,6 +70,38 @@ std::vector<ParseCase> parseCases() {
 }
 INSTANTIATE_TEST_SUITE_P(Files, ParseTest, ::testing::ValuesIn(parseCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Random files built from the characters that matter (line ends, lone CRs,
+// comments, white space, NUL, Ctrl-Z, capitals) and runs of every length
+// around the 511-character read size, against the plain model.
+TEST(ParseAgainstModel, RandomFiles) {
+  std::mt19937 rng(1234);
+  const std::string alphabet = "aB.#/ \t\r\n\r\n\r\nx-Z";
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes;
+    const int parts = static_cast<int>(rng() % 12);
+    for (int k = 0; k < parts; ++k) {
+      switch (rng() % 6) {
+        case 0: bytes.append(500 + rng() % 30, 'q'); break;  // near the read size
+        case 1: bytes += "\r\n"; break;
+        case 2: bytes.push_back(rng() % 50 == 0 ? '\x1a' : (rng() % 40 == 0 ? '\0' : '\r')); break;
+        default:
+          for (int n = static_cast<int>(rng() % 20); n > 0; --n) bytes.push_back(alphabet[rng() % alphabet.size()]);
+      }
+    }
+    WhiteListStore::Set set;
+    WhiteListStore::parse(bytes, set);
+    const std::set<std::string> expected = reference::parseWhiteListFile(bytes);
+    ASSERT_EQ((std::vector<std::string>{set.begin(), set.end()}), (std::vector<std::string>{expected.begin(), expected.end()}))
+        << "round " << round;
+  }
+}
+
+TEST(ParseAgainstModel, AddsToExistingSet) {
+  WhiteListStore::Set set{"m.test", "z.test"};
+  WhiteListStore::parse("a.test\r\nM.TEST\r\n", set);
+  EXPECT_EQ((std::vector<std::string>{set.begin(), set.end()}), (std::vector<std::string>{"a.test", "m.test", "z.test"}));
+}
 
 // ---------------------------------------------------------------------------
 // Order and format
