@@ -3,8 +3,10 @@
 # module with Wine's cscript, as an outside client would: the class is found
 # through the registry by its ProgID and the module is loaded in-process.
 #
-#   run-cscript.sh MODULE.dll SCRIPT.js|SCRIPT.vbs
+#   run-cscript.sh MODULE.dll SCRIPT.js|SCRIPT.vbs [REPORT.xml]
 #
+# With REPORT.xml the run is also written as a one-test GoogleTest-style XML
+# report, so that the closing summary of make check counts it.
 # Must run inside scripts/wine-env (WINEPREFIX and the wineserver are set up
 # there).  The module admits only hosts whose path contains "iexplore.exe",
 # so cscript is run from a copy in C:\qvtest\iexplore.exe\.  The script's
@@ -15,6 +17,7 @@ set -euo pipefail
 
 dll=$(realpath "$1")
 script=$(realpath "$2")
+report="${3:-}"
 : "${WINEPREFIX:?run inside scripts/wine-env run}"
 
 progid='Quillvane.WhiteList'
@@ -62,4 +65,17 @@ if [ "$rc" -eq 0 ] && ! grep -q "all checks passed" "$out"; then
 fi
 rm -f "$out"
 echo "$(basename "$script"): exit code $rc"
+if [ -n "$report" ]; then
+  mkdir -p "$(dirname "$report")"
+  failures=$(( rc == 0 ? 0 : 1 ))
+  name=$(basename "$script")
+  cat >"$report" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<testsuites tests="1" failures="$failures" disabled="0" errors="0" name="cscript">
+  <testsuite name="cscript" tests="1" failures="$failures" disabled="0" errors="0">
+    <testcase name="$name" status="run" result="completed"/>
+  </testsuite>
+</testsuites>
+XML
+fi
 exit $rc

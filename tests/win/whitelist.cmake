@@ -15,6 +15,6 @@ target_sources(win_tests PRIVATE
 foreach(client whitelist_client.js whitelist_client.vbs)
   add_test(NAME script_${client}
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/run-cscript.sh $<TARGET_FILE:Quillvane>
-            ${CMAKE_SOURCE_DIR}/tests/scripts/${client})
+            ${CMAKE_SOURCE_DIR}/tests/scripts/${client} ${CMAKE_BINARY_DIR}/test-results/script_${client}.xml)
   set_tests_properties(script_${client} PROPERTIES RESOURCE_LOCK qv_registration TIMEOUT 120)
 endforeach()
