@@ -242,6 +242,9 @@ class ManyProcesses : public ::testing::Test {
   void SetUp() override {
     s = qvtest::sharedRecord();
     ASSERT_NE(s, nullptr);
+    // The session's one settings load (which reads the saved total) happens
+    // with the first helper object: make it happen before counting.
+    ASSERT_TRUE(standin::createPub());
     attach = CreateEventA(nullptr, TRUE, FALSE, "QuillvaneTestAttach");
     quit = CreateEventA(nullptr, TRUE, FALSE, "QuillvaneTestQuit");
     attached = CreateSemaphoreA(nullptr, 0, kProcesses, "QuillvaneTestAttached");
@@ -307,6 +310,8 @@ TEST_F(ManyProcesses, BlocksOnDistinctPagesAreCountedExactly) {
   const int total = s->blockedTotal;
   const int savedStatus = s->showStatusMsg;
   s->popupEnable = 1;
+  s->enableHistory = 1;
+  qvtest::clearHistory();
   start("blocks");
   Sleep(0);
   SetEvent(attach);
@@ -314,6 +319,26 @@ TEST_F(ManyProcesses, BlocksOnDistinctPagesAreCountedExactly) {
   EXPECT_EQ(s->blockedSession, session + kProcesses * kBlocksEach);
   EXPECT_EQ(s->blockedTotal, total + kProcesses * kBlocksEach);
   s->showStatusMsg = savedStatus;
+  // The history: well-formed lines of the pages, each once, filled up to
+  // (never past) the region's last byte.
+  const std::string text = qvtest::historyText();
+  ASSERT_FALSE(text.empty());
+  EXPECT_LT(text.size(), qvtest::kHistorySize);
+  EXPECT_EQ(text.back(), '\n');
+  std::set<std::string> seen;
+  size_t lines = 0;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = text.find('\n', at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = text.substr(at, end - at);
+    EXPECT_EQ(line.rfind("http://p", 0), 0u) << line;
+    EXPECT_TRUE(line.size() > 11 && line.compare(line.size() - 11, 11, ".example/ad") == 0) << line;
+    EXPECT_TRUE(seen.insert(line).second) << "twice: " << line;
+    ++lines;
+    at = end + 1;
+  }
+  // Full: too little room is left for one more line of this length.
+  EXPECT_GT(text.size() + 30, qvtest::kHistorySize - 1) << lines << " lines";
 }
 
 }  // namespace

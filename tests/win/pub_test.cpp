@@ -128,13 +128,34 @@ TEST_F(StandIn, InterfaceMapAndIdentity) {
   EXPECT_EQ(sink->Invoke(104, IID_NULL, 0, DISPATCH_METHOD, &none0, nullptr, nullptr, nullptr), S_OK);
 }
 
+DWORD savedTotal() {
+  HKEY key = nullptr;
+  DWORD value = 0, size = sizeof value, type = 0;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, qvtest::kSettingsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegQueryValueExA(key, "BlockedTotal", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD)
+      value = 0xFFFFFFFF;
+    RegCloseKey(key);
+  }
+  return value;
+}
+
 TEST_F(StandIn, ScriptPopupIsCancelledAnnouncedAndCounted) {
   ASSERT_TRUE(browser->load(L"http://news.example/story"));
+  qvtest::clearHistory();
   const int session = s->blockedSession, total = s->blockedTotal;
   EXPECT_TRUE(browser->newWindow2());
   EXPECT_EQ(browser->document->window->defaultStatus, L"Quillvane blocked popup Ads in this page!");
   EXPECT_EQ(s->blockedSession, session + 1);
   EXPECT_EQ(s->blockedTotal, total + 1);
+  EXPECT_EQ(savedTotal(), static_cast<DWORD>(total + 1)) << "the total is saved as BlockedTotal";
+  EXPECT_EQ(qvtest::historyText(), "http://news.example/story\n");
+  // A second block on the same page counts again but is listed once.
+  EXPECT_TRUE(browser->newWindow2());
+  EXPECT_EQ(s->blockedSession, session + 2);
+  EXPECT_EQ(qvtest::historyText(), "http://news.example/story\n");
+  s->blockedSession -= 1;  // keep the counts below as they were written
   // The older NewWindow event is judged the same way and sets Processed.
   EXPECT_TRUE(browser->newWindow(L"http://ads.example/"));
   EXPECT_EQ(s->blockedSession, session + 2);
@@ -378,6 +399,31 @@ TEST_F(StandIn, QuitWaitEndsWhenTheBlankPageNeverCompletes) {
   EXPECT_GE(spent, 10000u);
   EXPECT_LT(spent, 12000u);
   EXPECT_EQ(s->browserCount, baseCount);
+}
+
+TEST(PubWhiteList, WhiteListedSitePopupsPassOnlyWithTheListOn) {
+  qv::SharedSettings* s = qvtest::sharedRecord();
+  ASSERT_NE(s, nullptr);
+  qvtest::WhiteListFile file({"friends.example"});
+  const int savedList = s->enableWhiteList, savedStatus = s->showStatusMsg, savedSound = s->playDefaultSound;
+  s->playDefaultSound = 0;
+  s->enableWhiteList = 1;
+  auto browser = make<Browser>();
+  ComPtr<IObjectWithSite> pub = standin::createPub();
+  ASSERT_TRUE(pub);
+  ASSERT_EQ(pub->SetSite(static_cast<IWebBrowser2*>(browser.Get())), S_OK);
+  ASSERT_TRUE(browser->load(L"http://friends.example/games"));
+  EXPECT_FALSE(browser->newWindow2()) << "white-listed site";
+  s->enableWhiteList = 0;
+  EXPECT_TRUE(browser->newWindow2()) << "white list off";
+  s->enableWhiteList = 1;
+  ASSERT_TRUE(browser->load(L"http://strangers.example/"));
+  EXPECT_TRUE(browser->newWindow2()) << "site not on the list";
+  browser->quit();
+  pub.Reset();
+  s->enableWhiteList = savedList;
+  s->showStatusMsg = savedStatus;
+  s->playDefaultSound = savedSound;
 }
 
 // A window whose site is not a browser: no table entry, no browser events.

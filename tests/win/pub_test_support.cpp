@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <shlobj.h>
+
 #include "win_test_support.h"
 
 namespace qvtest {
@@ -124,6 +126,55 @@ int waitChild(HANDLE process, DWORD boundMs) {
   DWORD code = 0;
   GetExitCodeProcess(process, &code);
   return static_cast<int>(code);
+}
+
+char* historyRegion() {
+  static char* view = [] {
+    HANDLE m = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, "PubBlockedSiteList");
+    return m ? static_cast<char*>(MapViewOfFile(m, FILE_MAP_ALL_ACCESS, 0, 0, kHistorySize)) : nullptr;
+  }();
+  return view;
+}
+
+std::string historyText() {
+  const char* h = historyRegion();
+  if (!h) return {};
+  size_t n = 0;
+  while (n < kHistorySize && h[n]) ++n;
+  return std::string(h, n);
+}
+
+void clearHistory() {
+  if (char* h = historyRegion()) std::memset(h, 0, kHistorySize);
+}
+
+WhiteListFile::WhiteListFile(const std::vector<std::string>& sites) {
+  char folder[MAX_PATH + 1] = {};
+  if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PERSONAL, TRUE)) return;
+  path_ = std::string(folder) + "\\Quillvane.WL";
+  if (FILE* f = std::fopen(path_.c_str(), "rb")) {
+    had_ = true;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) old_.append(buf, n);
+    std::fclose(f);
+  }
+  if (FILE* f = std::fopen(path_.c_str(), "wb")) {
+    for (const auto& site : sites) std::fprintf(f, "%s\r\n", site.c_str());
+    std::fclose(f);
+  }
+}
+
+WhiteListFile::~WhiteListFile() {
+  if (path_.empty()) return;
+  if (!had_) {
+    DeleteFileA(path_.c_str());
+    return;
+  }
+  if (FILE* f = std::fopen(path_.c_str(), "wb")) {
+    std::fwrite(old_.data(), 1, old_.size(), f);
+    std::fclose(f);
+  }
 }
 
 std::string env(const char* name) {

@@ -40,6 +40,28 @@ HANDLE startChild(const std::string& gtestFilter, const std::vector<std::string>
 // code or -1 on time-out.
 int waitChild(HANDLE process, DWORD boundMs);
 
+// The shared block-history region "PubBlockedSiteList" (8196 bytes), mapped
+// for the life of the process; null when it does not exist.
+char* historyRegion();
+inline constexpr size_t kHistorySize = 8196;
+// Its text up to the first zero byte (bounded by the region).
+std::string historyText();
+// Clears it as the Block history page's Clear button does.
+void clearHistory();
+
+// Replaces the user's white list file (in the personal folder) with these
+// lines while it lives, and puts the earlier file back afterwards.
+class WhiteListFile {
+ public:
+  explicit WhiteListFile(const std::vector<std::string>& sites);
+  ~WhiteListFile();
+
+ private:
+  std::string path_;
+  bool had_ = false;
+  std::string old_;
+};
+
 // An environment variable of this process ("" when unset).
 std::string env(const char* name);
 
