@@ -4,7 +4,8 @@ target_sources(win_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/pub_test_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_events_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pub_process_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/pub_process_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pub_measure_test.cpp)
 
 # Regenerates the stub base classes of the test doubles (kept in the tree).
 find_program(QV_PYTHON3 python3)
