@@ -20,3 +20,16 @@ if(QV_PYTHON3)
                          IConnectionPointContainer IConnectionPoint
     COMMENT "Generating COM stub base classes")
 endif()
+
+# `make demo`: a stand-in browser window with the registered helper object
+# (the executable's name must contain iexplore.exe for the module to stay).
+add_executable(standin_demo
+  ${CMAKE_SOURCE_DIR}/tools/standin_demo/standin_demo.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/standin_browser.cpp)
+set_target_properties(standin_demo PROPERTIES
+  OUTPUT_NAME iexplore
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools/standin_demo)
+target_include_directories(standin_demo PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+# Only for the interface ids and the generated GUIDs.
+target_link_libraries(standin_demo PRIVATE qv_shell)
+target_link_options(standin_demo PRIVATE -static -static-libgcc -static-libstdc++)

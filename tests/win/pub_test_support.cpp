@@ -10,6 +10,28 @@
 
 #include "win_test_support.h"
 
+#include <gtest/gtest.h>
+
+#include "quillvane_i.h"
+#include "standin_browser.h"
+
+namespace qvstub {
+void unexpectedCall(const char* method) { ADD_FAILURE() << "unexpected call of " << method; }
+}  // namespace qvstub
+
+namespace standin {
+ComPtr<IObjectWithSite> createPub() {
+  using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  auto get = reinterpret_cast<GetClassObjectFn>(GetProcAddress(qvtest::module(), "DllGetClassObject"));
+  ComPtr<IObjectWithSite> pub;
+  if (!get) return pub;
+  ComPtr<IClassFactory> factory;
+  if (FAILED(get(CLSID_CPub, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())))) return pub;
+  factory->CreateInstance(nullptr, IID_IObjectWithSite, reinterpret_cast<void**>(pub.GetAddressOf()));
+  return pub;
+}
+}  // namespace standin
+
 namespace qvtest {
 
 qv::SharedSettings* sharedRecord() { return findSharedSection(module()).record; }

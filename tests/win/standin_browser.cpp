@@ -1,14 +1,6 @@
 #include "standin_browser.h"
 
-#include <gtest/gtest.h>
 #include <mshtmdid.h>
-
-#include "quillvane_i.h"
-#include "win_test_support.h"
-
-namespace qvstub {
-void unexpectedCall(const char* method) { ADD_FAILURE() << "unexpected call of " << method; }
-}  // namespace qvstub
 
 extern "C" {
 extern const GUID DIID_HTMLDocumentEvents2;
@@ -426,17 +418,6 @@ bool Browser::newWindow(const std::wstring& url) {
 void Browser::quit() { fire(*events.Get(), 253, {}); }
 
 // --- creation and pumping --------------------------------------------------
-
-ComPtr<IObjectWithSite> createPub() {
-  using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-  auto get = reinterpret_cast<GetClassObjectFn>(GetProcAddress(qvtest::module(), "DllGetClassObject"));
-  ComPtr<IObjectWithSite> pub;
-  if (!get) return pub;
-  ComPtr<IClassFactory> factory;
-  if (FAILED(get(CLSID_CPub, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())))) return pub;
-  factory->CreateInstance(nullptr, IID_IObjectWithSite, reinterpret_cast<void**>(pub.GetAddressOf()));
-  return pub;
-}
 
 void pump(DWORD ms) {
   const DWORD start = GetTickCount();

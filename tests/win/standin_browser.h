@@ -220,7 +220,7 @@ class Browser final : public StubIWebBrowser2, public StubIConnectionPointContai
 };
 
 // The helper object, created by class id through the module's own
-// DllGetClassObject, and attached to a browser.
+// DllGetClassObject (defined by the test support).
 ComPtr<IObjectWithSite> createPub();
 
 // Pumps this thread's messages for `ms` milliseconds (timers, posted work).

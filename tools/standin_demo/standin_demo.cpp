@@ -1,0 +1,122 @@
+// Demo: one stand-in browser window with the registered helper object at
+// work.  The helper object is created the way the browser creates it (by
+// class id, from the registry), attached to a real top-level window, and fed
+// the browser's events with their real argument shapes.  Prints in plain
+// lines which new windows were blocked or allowed and why, the status text,
+// the shared counters and the block history.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <string>
+
+#include "quillvane_i.h"
+#include "shared_record_locator.h"
+#include "standin_browser.h"
+
+namespace qvstub {
+void unexpectedCall(const char* method) { std::printf("  (the stand-in was asked for %s)\n", method); }
+}  // namespace qvstub
+
+namespace {
+
+using standin::Browser;
+using standin::ComPtr;
+
+std::string narrow(const std::wstring& w) {
+  std::string out;
+  for (wchar_t c : w) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+std::string history() {
+  HANDLE m = OpenFileMappingA(FILE_MAP_READ, FALSE, "PubBlockedSiteList");
+  if (!m) return "(no history region)";
+  const char* v = static_cast<const char*>(MapViewOfFile(m, FILE_MAP_READ, 0, 0, 8196));
+  std::string text;
+  if (v) {
+    size_t n = 0;
+    while (n < 8196 && v[n]) ++n;
+    text.assign(v, n);
+    UnmapViewOfFile(v);
+  }
+  CloseHandle(m);
+  return text;
+}
+
+void popup(Browser& b, const char* what, const char* why) {
+  const bool blocked = b.newWindow2();
+  std::printf("  new window on %-32s %-8s %s\n", narrow(b.location).c_str(), blocked ? "BLOCKED" : "allowed",
+              why);
+  (void)what;
+}
+
+}  // namespace
+
+int main() {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ComPtr<IObjectWithSite> pub;
+  const HRESULT hr = CoCreateInstance(CLSID_CPub, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
+                                      reinterpret_cast<void**>(pub.GetAddressOf()));
+  if (FAILED(hr)) {
+    std::printf("CoCreateInstance(CLSID_CPub) failed: 0x%08lx (is Quillvane.dll registered?)\n",
+                static_cast<unsigned long>(hr));
+    return 1;
+  }
+  qv::SharedSettings* s = qvtest::findSharedSection(GetModuleHandleA("Quillvane.dll")).record;
+  if (!s) {
+    std::printf("the module's shared record was not found\n");
+    return 1;
+  }
+  // Show the status message for this demo (a setting of the "Popup Ads"
+  // page); keep the built-in sound quiet.
+  const int savedStatus = s->showStatusMsg, savedSound = s->playDefaultSound;
+  s->showStatusMsg = 1;
+  s->playDefaultSound = 0;
+  const int session0 = s->blockedSession, total0 = s->blockedTotal;
+
+  auto browser = standin::make<Browser>();
+  pub->SetSite(static_cast<IWebBrowser2*>(browser.Get()));
+  std::printf("CPub created by class id and attached to a stand-in browser window; browser table: %d window(s)\n",
+              s->browserCount);
+
+  browser->load(L"http://news.example/story");
+  popup(*browser.Get(), "script", "page script opened it: no click, page not secure, not white-listed");
+  std::printf("  status bar text: \"%s\"\n", narrow(browser->document->window->defaultStatus).c_str());
+  browser->document->mouseDown(1, standin::elementChain({L"A", L"SPAN"}));
+  popup(*browser.Get(), "link", "the user pressed the mouse on a link (A > SPAN)");
+  browser->document->mouseDown(1, standin::elementChain({L"DIV"}));
+  popup(*browser.Get(), "div", "a press on a plain DIV is not a link click");
+  browser->scriptNavigate(L"javascript:openWindow()");
+  popup(*browser.Get(), "js", "a javascript: navigation just before");
+  browser->load(L"https://bank.example/account");
+  popup(*browser.Get(), "https", "secure (https:) pages are exempt");
+  browser->load(L"http://ads.example/landing");
+  popup(*browser.Get(), "ads", "page script opened it again");
+  s->popupEnable = 0;
+  popup(*browser.Get(), "off", "popup blocking switched off");
+  s->popupEnable = 1;
+
+  std::printf("counters: blocked this session %d (+%d), blocked in total %d (+%d)\n", s->blockedSession,
+              s->blockedSession - session0, s->blockedTotal, s->blockedTotal - total0);
+  std::printf("block history (pages where popups were blocked):\n");
+  const std::string h = history();
+  size_t at = 0;
+  while (at < h.size()) {
+    const size_t end = h.find('\n', at);
+    std::printf("  %s\n", h.substr(at, end == std::string::npos ? std::string::npos : end - at).c_str());
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+
+  browser->quit();
+  std::printf("browser quit: navigated to %s, browser table: %d window(s)\n", narrow(browser->location).c_str(),
+              s->browserCount);
+  s->showStatusMsg = savedStatus;
+  s->playDefaultSound = savedSound;
+  pub.Reset();
+  browser->document.Reset();
+  browser.Reset();
+  CoUninitialize();
+  return 0;
+}
