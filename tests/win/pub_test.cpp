@@ -420,10 +420,37 @@ TEST(PubWhiteList, WhiteListedSitePopupsPassOnlyWithTheListOn) {
   ASSERT_TRUE(browser->load(L"http://strangers.example/"));
   EXPECT_TRUE(browser->newWindow2()) << "site not on the list";
   browser->quit();
-  pub.Reset();
+  IObjectWithSite* raw = pub.Detach();
+  browser->document.Reset();
+  EXPECT_EQ(raw->Release(), 0u) << "the browser holds nothing of the object after quit";
+  browser.Reset();
+  auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(qvtest::module(), "DllCanUnloadNow"));
+  EXPECT_EQ(canUnload(), S_OK) << "the object's white list went with it";
   s->enableWhiteList = savedList;
   s->showStatusMsg = savedStatus;
   s->playDefaultSound = savedSound;
+}
+
+// The page sinks made on their own by the class factory: they refuse calls
+// without arguments or without a result, and change nothing they serve.
+TEST(PubSinks, EventSinksCheckTheirArguments) {
+  using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  auto get = reinterpret_cast<GetClassObjectFn>(GetProcAddress(qvtest::module(), "DllGetClassObject"));
+  ASSERT_NE(get, nullptr);
+  for (const CLSID* clsid : {&CLSID_CDocEventHandler, &CLSID_CWindowEventHandler}) {
+    ComPtr<IClassFactory> f;
+    ASSERT_EQ(get(*clsid, IID_IClassFactory, reinterpret_cast<void**>(f.GetAddressOf())), S_OK);
+    ComPtr<IDispatch> sink;
+    ASSERT_EQ(f->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(sink.GetAddressOf())), S_OK);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(sink->Invoke(-605, IID_NULL, 0, DISPATCH_METHOD, nullptr, &result, nullptr, nullptr), E_INVALIDARG);
+    EXPECT_EQ(sink->Invoke(-605, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), E_POINTER);
+    // A mouse-down without an event object, and one on a link with no CPub behind the sink.
+    EXPECT_EQ(sink->Invoke(-605, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+  }
 }
 
 // A window whose site is not a browser: no table entry, no browser events.

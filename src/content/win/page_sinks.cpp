@@ -146,12 +146,30 @@ void disconnectPageSinks(Pub&, SinkRecord& record) {
   unadviseOn(record.documentPoint, record.documentSinkCookie);
 }
 
+bool ruleMessage(UINT message) {
+  switch (message) {
+    case WM_CAPTURECHANGED:
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+    case WM_SYSCOMMAND:
+    case WM_WINDOWPOSCHANGED:
+    case WM_WINDOWPOSCHANGING:
+      return true;
+    default:
+      return false;
+  }
+}
+
 LRESULT CALLBACK browserFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Only the messages of the resize rule need the window's CPub; every
+  // other message goes straight on.
   Pub* pub = nullptr;
-  try {
-    pub = pubsvc::findPubForWindow(window);
-  } catch (...) {
-    pub = nullptr;
+  if (ruleMessage(message)) {
+    try {
+      pub = pubsvc::findPubForWindow(window);
+    } catch (...) {
+      pub = nullptr;
+    }
   }
   // Always hand the message to this window's own procedure; the CPub found
   // may serve another window of the thread.

@@ -68,10 +68,27 @@ Pub* pubForFocus() {
   return p.tokens.find(p.table.FindPubForFocus(p.desktop, GetCurrentThreadId(), GetCurrentProcessId()));
 }
 
+// The CPub whose entry lists exactly this window, in this process.
+Pub* pubOfWindow(HWND window) {
+  Process& p = process();
+  const std::uint32_t w = tableWindow(window);
+  const DWORD pid = GetCurrentProcessId();
+  for (const BrowserEntry& e : p.table.Entries())
+    if (e.processId == pid && e.pubObject && e.frameWindow == w) return p.tokens.find(e.pubObject);
+  return nullptr;
+}
+
 void CALLBACK timerProcedure(HWND window, UINT, UINT_PTR id, DWORD) {
   try {
     Process& p = process();
-    Pub* pub = id == popup::kTimerBlockCursor ? nullptr : pubForFocus();
+    // Timers 1 and 2 live on a CPub's own frame window: that CPub is the one
+    // they serve (the focus may be in another window of the thread).  The
+    // focus chain is the way back only for a window not listed by itself.
+    Pub* pub = nullptr;
+    if (id != popup::kTimerBlockCursor) {
+      pub = pubOfWindow(window);
+      if (!pub) pub = pubForFocus();
+    }
     popup::OnTimer(p.ctx, reinterpret_cast<WindowHandle>(window), static_cast<std::uint32_t>(id),
                    pub ? &pub->flags : nullptr);
   } catch (...) {
@@ -143,8 +160,9 @@ Pub* findPubForWindow(HWND window) {
   Process& p = process();
   const DWORD pid = GetCurrentProcessId();
   // The window and its parents, then the thread's own entry.
+  const std::vector<BrowserEntry> entries = p.table.Entries();
   for (HWND w = window; w; w = GetParent(w)) {
-    for (const BrowserEntry& e : p.table.Entries()) {
+    for (const BrowserEntry& e : entries) {
       if (e.processId == pid && e.pubObject && e.frameWindow == tableWindow(w)) return p.tokens.find(e.pubObject);
     }
   }
