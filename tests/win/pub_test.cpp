@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <mshtmdid.h>
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -354,6 +355,36 @@ TEST_F(StandIn, ScriptResizeIsHeldOnlyWhileResizeBlockingIsOn) {
       EXPECT_EQ(after.cx, c.cx) << c.name;
     }
   }
+}
+
+// Pumps for `ms` and counts the WM_TIMER messages of each id on a window.
+std::map<UINT_PTR, int> timerTicks(HWND window, DWORD ms) {
+  std::map<UINT_PTR, int> ticks;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_TIMER && msg.hwnd == window) ++ticks[msg.wParam];
+      DispatchMessageA(&msg);
+    }
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= ms) return ticks;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+  }
+}
+
+TEST_F(StandIn, TimersRunFromAttachUntilQuitAndDestruction) {
+  auto ticks = timerTicks(browser->hwnd, 1300);
+  EXPECT_GE(ticks[1], 1) << "the sweep timer, every 1000 ms";
+  EXPECT_GE(ticks[2], 20) << "the dialog watch, every 5 ms";
+  quit();
+  ticks = timerTicks(browser->hwnd, 1300);
+  EXPECT_EQ(ticks[1], 0) << "quit stops the sweep";
+  EXPECT_GE(ticks[2], 1) << "the dialog watch lives on until the object goes";
+  pub.Reset();
+  browser->document.Reset();  // the blank page held the UI handler
+  ticks = timerTicks(browser->hwnd, 300);
+  EXPECT_EQ(ticks[2], 0) << "nothing calls into the module once the object is gone";
 }
 
 TEST_F(StandIn, QuitNavigatesBlankAndLeavesNothingBehind) {

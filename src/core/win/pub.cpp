@@ -15,6 +15,7 @@
 namespace qv::com {
 namespace {
 
+constexpr UINT_PTR kBlockCursorTimer = 0;
 constexpr UINT_PTR kSweepTimer = 1;
 constexpr UINT kSweepPeriodMs = 1000;
 constexpr UINT_PTR kDialogWatchTimer = 2;
@@ -103,6 +104,13 @@ Pub::~Pub() {
     if (tableToken) pubsvc::tableRemove(this, frameWindow, GetCurrentProcessId());
   } catch (...) {
     // Nothing more can be done for a window that is going away.
+  }
+  // The dialog watch and the block cursor would otherwise go on calling
+  // into this module from the browser's window after the object is gone,
+  // and after the module may have been unloaded.
+  if (frameWindow) {
+    KillTimer(frameWindow, kDialogWatchTimer);
+    KillTimer(frameWindow, kBlockCursorTimer);
   }
   if (keyboardHook) UnhookWindowsHookEx(keyboardHook);
   if (mouseHook) UnhookWindowsHookEx(mouseHook);
