@@ -196,7 +196,12 @@ void OnTimer(PopupContext& ctx, WindowHandle window, std::uint32_t timerId, PubS
     case kTimerBlockCursor: {
       ClickState& c = ctx.clicks;
       const std::int32_t t = c.blockCursorTicks.load();
-      if (t == 0) c.savedCursor.store(ctx.desktop.cursor());
+      if (t == 0) {
+        // A block during the block-cursor period restarts the count while the
+        // block cursor shows: the cursor to restore is still the earlier one.
+        const CursorHandle current = ctx.desktop.cursor();
+        if (current != c.blockCursor.load() || c.savedCursor.load() == 0) c.savedCursor.store(current);
+      }
       c.blockCursorTicks.store(t + 1);
       if (t < kBlockCursorTicks) {
         ctx.desktop.setCursor(c.blockCursor.load());

@@ -1,0 +1,5 @@
+# Popup decision, hooks and timers, notifications and history, browser table.
+target_sources(unit_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/popup_decision_test.cpp)
+target_sources(unit_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/popup_hooks_test.cpp)
