@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "core/notify.h"
 #include "core/win/popup_shell_win.h"
@@ -269,3 +274,119 @@ TEST_F(PopupShellTest, MouseHookRecordsClicksInThePage) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Several browser processes at once.  The test binary starts copies of
+// itself that each open and close windows and block popups against one
+// shared record and history region (a named mapping standing in for the
+// module's shared section) under the real named mutexes.
+
+namespace {
+
+constexpr char kMappingName[] = "QvPopupTestSharedState";
+constexpr char kChildVar[] = "QV_POPUP_CHILD";
+constexpr int kChildren = 4;
+constexpr int kRounds = 150;
+constexpr int kPagesPerChild = 10;
+
+struct SharedState {
+  qv::SharedSettings settings;
+  char history[qv::popup::kHistorySize];
+};
+
+class Mapping {
+ public:
+  Mapping()
+      : h_(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedState), kMappingName)),
+        view_(h_ ? MapViewOfFile(h_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedState)) : nullptr) {}
+  ~Mapping() {
+    if (view_) UnmapViewOfFile(view_);
+    if (h_) CloseHandle(h_);
+  }
+  SharedState* state() { return static_cast<SharedState*>(view_); }
+
+ private:
+  HANDLE h_;
+  void* view_;
+};
+
+std::string pageOf(int child, int page) {
+  return "http://child" + std::to_string(child) + ".example.com/page" + std::to_string(page);
+}
+
+}  // namespace
+
+TEST(PopupCrossProcess, ChildWorker) {
+  char index[16] = {};
+  if (GetEnvironmentVariableA(kChildVar, index, sizeof index) == 0) GTEST_SKIP() << "run by the parent test only";
+  const int child = std::atoi(index);
+  Mapping mapping;
+  ASSERT_NE(mapping.state(), nullptr);
+  SharedState& shared = *mapping.state();
+  TestMutex tableMutex("QvPopupTestXTable");
+  TestMutex dataMutex("QvPopupTestXData");
+  qv::core::BrowserTable table(shared.settings, &tableMutex);
+  const std::uint32_t pid = GetCurrentProcessId();
+  for (int r = 0; r < kRounds; ++r) {
+    const std::uint32_t pub = static_cast<std::uint32_t>(r + 1);
+    const std::uint32_t frame = static_cast<std::uint32_t>(child * 1000 + r);
+    ASSERT_EQ(table.Add(frame, pub, GetCurrentThreadId(), pid), qv::core::AddResult::Added);
+    const std::string page = pageOf(child, r % kPagesPerChild);
+    qv::popup::RecordBlock(shared.settings, &dataMutex, nullptr, shared.history, page);
+    ASSERT_EQ(table.Remove(pub, frame, pid), qv::core::RemoveResult::Removed);
+  }
+}
+
+TEST(PopupCrossProcess, WindowsCountersAndHistoryStayExact) {
+  Mapping mapping;
+  ASSERT_NE(mapping.state(), nullptr);
+  SharedState& shared = *mapping.state();
+  new (&shared.settings) qv::SharedSettings();
+  std::memset(shared.history, 0, sizeof shared.history);
+  // Windows that stay open throughout in this process.
+  TestMutex tableMutex("QvPopupTestXTable");
+  qv::core::BrowserTable table(shared.settings, &tableMutex);
+  for (std::uint32_t i = 1; i <= 3; ++i)
+    ASSERT_EQ(table.Add(900 + i, i, 1, GetCurrentProcessId()), qv::core::AddResult::Added);
+
+  char self[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+  std::vector<HANDLE> processes;
+  for (int c = 0; c < kChildren; ++c) {
+    SetEnvironmentVariableA(kChildVar, std::to_string(c).c_str());
+    std::string cmd = std::string("\"") + self + "\" --gtest_filter=PopupCrossProcess.ChildWorker --gtest_brief=1";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    processes.push_back(pi.hProcess);
+  }
+  SetEnvironmentVariableA(kChildVar, nullptr);
+  ASSERT_EQ(WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(), TRUE, 120000),
+            WAIT_OBJECT_0);
+  for (HANDLE p : processes) {
+    DWORD code = 1;
+    GetExitCodeProcess(p, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(p);
+  }
+
+  const auto entries = table.Entries();
+  ASSERT_EQ(entries.size(), 3u) << "no entry lost, none left behind";
+  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(entries[i].pubObject, i + 1);
+  EXPECT_EQ(shared.settings.blockedSession, kChildren * kRounds);
+  EXPECT_EQ(shared.settings.blockedTotal, kChildren * kRounds);
+  std::string expected;
+  std::vector<std::string> lines;
+  const std::string text = qv::popup::HistoryText({shared.history, sizeof shared.history});
+  for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  EXPECT_EQ(lines.size(), static_cast<std::size_t>(kChildren * kPagesPerChild));
+  std::sort(lines.begin(), lines.end());
+  std::vector<std::string> pages;
+  for (int c = 0; c < kChildren; ++c)
+    for (int p = 0; p < kPagesPerChild; ++p) pages.push_back(pageOf(c, p));
+  std::sort(pages.begin(), pages.end());
+  EXPECT_EQ(lines, pages) << "each page once, none torn";
+}
