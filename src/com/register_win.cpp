@@ -1,5 +1,114 @@
-// DllRegisterServer / DllUnregisterServer.
+// DllRegisterServer / DllUnregisterServer: the registration table applied to
+// the real registry, with the embedded type library registered between the
+// class entries and the module entries.
 #include <windows.h>
+#include <oleauto.h>
+#include <wrl/client.h>
 
-extern "C" HRESULT WINAPI DllRegisterServer() { return E_NOTIMPL; }
-extern "C" HRESULT WINAPI DllUnregisterServer() { return E_NOTIMPL; }
+#include <new>
+#include <string>
+#include <vector>
+
+#include "com/module.h"
+#include "com/registration.h"
+#include "platform/win/registry_win.h"
+
+namespace qv::com {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// The module's path, wide for the type library calls and in the ANSI code
+// page for the registry.  A path the code page cannot spell is refused:
+// writing it with substitute characters would register a file that does
+// not exist.
+HRESULT modulePaths(std::wstring& wide, std::string& ansi) {
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(moduleInstance(), buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return HRESULT_FROM_WIN32(GetLastError());
+    if (n < buf.size()) {
+      wide.assign(buf.data(), n);
+      break;
+    }
+    if (buf.size() >= 32768) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    buf.resize(buf.size() * 2);
+  }
+  BOOL lossy = FALSE;
+  const int len = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, &lossy);
+  if (len <= 0) return HRESULT_FROM_WIN32(GetLastError());
+  if (lossy) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  ansi.assign(static_cast<size_t>(len), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), ansi.data(), len,
+                      nullptr, nullptr);
+  return S_OK;
+}
+
+HRESULT loadOwnTypeLibrary(const std::wstring& path, ComPtr<ITypeLib>& lib) {
+  return LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.ReleaseAndGetAddressOf());
+}
+
+// Registers the embedded library with the module's folder as help folder.
+HRESULT registerTypeLibrary(const std::wstring& path) {
+  ComPtr<ITypeLib> lib;
+  HRESULT hr = loadOwnTypeLibrary(path, lib);
+  if (FAILED(hr)) return hr;
+  std::wstring helpDir = path;
+  const auto cut = helpDir.find_last_of(L"\\/");
+  helpDir.resize(cut == std::wstring::npos ? 0 : cut);
+  std::wstring fullPath = path;  // RegisterTypeLib takes non-const strings
+  return RegisterTypeLib(lib.Get(), fullPath.data(), helpDir.empty() ? nullptr : helpDir.data());
+}
+
+// Unregisters the library under exactly the identity it was registered with
+// (GUID, version, locale and platform as recorded in the library itself).
+HRESULT unregisterTypeLibrary(const std::wstring& path) {
+  ComPtr<ITypeLib> lib;
+  HRESULT hr = loadOwnTypeLibrary(path, lib);
+  if (FAILED(hr)) return hr;
+  TLIBATTR* attr = nullptr;
+  hr = lib->GetLibAttr(&attr);
+  if (FAILED(hr)) return hr;
+  const TLIBATTR a = *attr;
+  lib->ReleaseTLibAttr(attr);
+  return UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
+}
+
+}  // namespace
+}  // namespace qv::com
+
+extern "C" HRESULT WINAPI DllRegisterServer() {
+  using namespace qv::com;
+  try {
+    std::wstring wide;
+    std::string ansi;
+    const HRESULT hr = modulePaths(wide, ansi);
+    if (FAILED(hr)) return hr;
+    qv::win::Win32Registry registry;
+    return registerServer(registry, ansi, [&] { return static_cast<HResult>(registerTypeLibrary(wide)); });
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+extern "C" HRESULT WINAPI DllUnregisterServer() {
+  using namespace qv::com;
+  try {
+    std::wstring wide;
+    std::string ansi;
+    const HRESULT pathResult = modulePaths(wide, ansi);
+    qv::win::Win32Registry registry;
+    // The type library needs only the wide path; without it the library
+    // cannot be reached, but the registry entries are still removed.
+    return unregisterServer(registry, [&]() -> HResult {
+      return wide.empty() ? pathResult : unregisterTypeLibrary(wide);
+    });
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}

@@ -44,6 +44,10 @@ class RegistryKey {
   virtual RegStatus deleteValue(std::string_view name) = 0;
   // Name of the index-th subkey; NotFound past the last one.
   virtual RegStatus enumSubkey(std::uint32_t index, std::string& name) = 0;
+  // Name of the index-th value ("" for the default value); NotFound past the
+  // last one.  Adapters that cannot enumerate answer Failed, which callers
+  // must read as "cannot tell".
+  virtual RegStatus enumValue(std::uint32_t /*index*/, std::string& /*name*/) { return RegStatus::Failed; }
 };
 
 struct RegOpen {

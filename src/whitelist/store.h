@@ -2,6 +2,7 @@
 // cursor, and the file that keeps it between runs ("Quillvane.WL").
 #pragma once
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
@@ -10,11 +11,32 @@
 
 namespace qv::wl {
 
-// Orders site texts as the ANSI code page's multi-byte comparison does (plain
-// byte order for ASCII; a double-byte character compares as one unit).
+// Three-way comparison of two site texts: unsigned byte order.  For ASCII this
+// is the ANSI code page's multi-byte order exactly.  For a double-byte code
+// page it agrees with comparing each double-byte character as one unit
+// whenever the texts differ at a lead byte of both or at a trail byte (the
+// texts are equal up to there, so both sides are inside the same kind of
+// character); only a lead byte against a single-byte character at or above
+// 0x80 can order differently.  Sites are lower-cased host names and paths, so
+// the set's order, the enumeration and the file all use this one rule.
+int compareSites(std::string_view a, std::string_view b);
+
+// Orders site texts by compareSites.  Transparent, so that look-ups by
+// string_view need no temporary string.
 struct SiteOrder {
+  using is_transparent = void;
   bool operator()(const std::string& a, const std::string& b) const;
+  bool operator()(std::string_view a, std::string_view b) const { return compareSites(a, b) < 0; }
 };
+
+inline int compareSites(std::string_view a, std::string_view b) {
+  // char_traits<char> compares as unsigned char.
+  const int c = a.compare(b);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+inline bool SiteOrder::operator()(const std::string& a, const std::string& b) const {
+  return compareSites(a, b) < 0;
+}
 
 enum class StoreStatus {
   Ok,
@@ -34,6 +56,9 @@ class WhiteListStore {
   using Set = std::set<std::string, SiteOrder>;
 
   explicit WhiteListStore(FileSystem& files) : files_(files) {}
+  // The cursor points into this object's own set: no copies.
+  WhiteListStore(const WhiteListStore&) = delete;
+  WhiteListStore& operator=(const WhiteListStore&) = delete;
 
   const std::string& fileName() const { return fileName_; }
   void setFileName(std::string name) { fileName_ = std::move(name); }
@@ -45,6 +70,9 @@ class WhiteListStore {
   bool erase(std::string_view text);
   void clear();  // cursor at end
   bool contains(std::string_view key) const;
+  // Whether a page address is white-listed: the address rule lookupSite
+  // (url.h) over contains().
+  bool lookup(std::string_view url) const;
   const Set& sites() const { return sites_; }
 
   // Enumeration: rewind() puts the cursor on the first site; current() is
@@ -55,16 +83,25 @@ class WhiteListStore {
 
   // Replaces the sites with the file's content (512-byte pieces, "#"
   // comments, trimmed, lower-cased); the cursor ends on the first site.
-  // OpenFailed leaves the set empty.
+  // OpenFailed (also for a store without a file name) leaves the set empty.
   StoreResult loadFile();
   // Rewrites the whole file: header line "#Quillvane White List", then one
   // site per line, CR LF after each line.  NoFile when there is no file name.
+  // The new content replaces the old file in one step (FileSystem::
+  // replaceContents): on WriteFailed the old file is untouched and the set
+  // keeps its changes.
   StoreResult saveFile();
 
   // The file's bytes for a set of sites (exposed for tests and benchmarks).
   static std::string format(const Set& sites);
   // Parses a file's bytes into a set (exposed for tests, fuzzing, benchmarks).
+  // Adds to `out`; does not empty it first.
   static void parse(std::string_view bytes, Set& out);
+
+  static constexpr std::string_view kHeader = "#Quillvane White List";
+  // Each read of the file takes at most this many characters (a buffer of
+  // 512 with its terminator): a longer line arrives, and counts, in pieces.
+  static constexpr std::size_t kPieceLength = 511;
 
  private:
   FileSystem& files_;

@@ -91,6 +91,14 @@ class FakeRegistry::Key final : public RegistryKey {
     return RegStatus::Ok;
   }
 
+  RegStatus enumValue(std::uint32_t index, std::string& name) override {
+    Node* n = reg_.find(root_, path_);
+    if (!n) return RegStatus::Failed;
+    if (index >= n->values.size()) return RegStatus::NotFound;
+    name = n->values[index].first;
+    return RegStatus::Ok;
+  }
+
  private:
   FakeRegistry& reg_;
   RegRoot root_;

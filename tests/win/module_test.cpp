@@ -57,6 +57,14 @@ TEST(Module, CanUnloadOnlyWhenNoObjectOrLockLives) {
   EXPECT_EQ(canUnload(), S_FALSE);
   obj->Release();
   EXPECT_EQ(canUnload(), S_OK);
+  // A live browser helper object keeps the module too.
+  ASSERT_EQ(get(CLSID_CPub, IID_IClassFactory, reinterpret_cast<void**>(&f)), S_OK);
+  IUnknown* pub = nullptr;
+  ASSERT_EQ(f->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&pub)), S_OK);
+  f->Release();
+  EXPECT_EQ(canUnload(), S_FALSE);
+  pub->Release();
+  EXPECT_EQ(canUnload(), S_OK);
   ASSERT_EQ(get(CLSID_CPub, IID_IClassFactory, reinterpret_cast<void**>(&f)), S_OK);
   f->LockServer(TRUE);
   f->Release();

@@ -59,6 +59,16 @@ class Win32Key final : public RegistryKey {
     return RegStatus::Ok;
   }
 
+  RegStatus enumValue(std::uint32_t index, std::string& name) override {
+    char buf[16384];  // the registry's limit on value names, plus the terminator
+    DWORD len = sizeof buf;
+    const LONG rc = RegEnumValueA(key_, index, buf, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) return RegStatus::NotFound;
+    if (rc != ERROR_SUCCESS) return regStatusFromError(rc);
+    name.assign(buf, len);
+    return RegStatus::Ok;
+  }
+
  private:
   HKEY key_;
 };

@@ -1,0 +1,87 @@
+#include "platform/win/process_win.h"
+
+#include <psapi.h>
+#include <tlhelp32.h>
+
+namespace qv::win {
+namespace {
+
+// A path read into a MAX_PATH buffer: `n` bytes, or unreadable when n is 0
+// or fills the buffer (then it may be cut short and unterminated).
+std::string boundedPath(const char (&buf)[MAX_PATH], DWORD n) {
+  if (n == 0 || n >= MAX_PATH) return {};
+  return std::string(buf, n);
+}
+
+std::string processImagePath(DWORD pid) {
+  char buf[MAX_PATH];
+  if (HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)) {
+    std::string p = boundedPath(buf, GetModuleFileNameExA(h, nullptr, buf, MAX_PATH));
+    CloseHandle(h);
+    if (!p.empty()) return p;
+  }
+  if (HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
+    DWORD n = MAX_PATH;
+    std::string p;
+    if (QueryFullProcessImageNameA(h, 0, buf, &n)) p = boundedPath(buf, n);
+    CloseHandle(h);
+    return p;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string moduleFileName(HMODULE module) {
+  char buf[MAX_PATH];
+  return boundedPath(buf, GetModuleFileNameA(module, buf, MAX_PATH));
+}
+
+std::string Win32Process::exePath() { return moduleFileName(nullptr); }
+
+std::string Win32Process::commandLine() {
+  const char* c = GetCommandLineA();
+  return c ? std::string(c) : std::string();
+}
+
+std::string Win32Process::parentExePath() {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return {};
+  std::string result;
+  const DWORD self = GetCurrentProcessId();
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = Process32First(snap, &entry); ok; ok = Process32Next(snap, &entry)) {
+    if (entry.th32ProcessID == self) {
+      result = processImagePath(entry.th32ParentProcessID);
+      break;
+    }
+  }
+  CloseHandle(snap);
+  return result;
+}
+
+void Win32Process::terminateSelf() {
+  if (HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId())) {
+    TerminateProcess(h, 0);
+    CloseHandle(h);  // reached only when termination was refused
+  }
+}
+
+std::string Win32Libraries::ownModulePath() { return moduleFileName(self_); }
+
+bool Win32Libraries::load(const std::string& path) {
+  HMODULE m = LoadLibraryA(path.c_str());
+  if (m) lastLoaded_ = m;
+  return m != nullptr;
+}
+
+void Win32Libraries::freeByName(std::string_view moduleName) {
+  const std::string name(moduleName);
+  if (HMODULE m = GetModuleHandleA(name.c_str())) {
+    FreeLibrary(m);
+    if (m == lastLoaded_) lastLoaded_ = nullptr;
+  }
+}
+
+}  // namespace qv::win

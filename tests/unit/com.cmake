@@ -1,0 +1,2 @@
+target_sources(unit_tests PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/registration_test.cpp)
