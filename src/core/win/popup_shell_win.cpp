@@ -3,6 +3,10 @@
 #include <mutex>
 
 #include "com/module.h"
+#include "core/notify.h"
+#include "core/win/shared_state.h"
+#include "platform/win/messages_win.h"
+#include "platform/win/mutex_win.h"
 #include "res/resource_ids.h"
 
 namespace qv::win {
@@ -23,6 +27,17 @@ bool PopupShell::configure(const PopupShellConfig& config) {
   context_.reset(new popup::PopupContext{*config.settings, clicks_, desktop_, timers_, sound_, *config.messages,
                                          config.saveTotal, config.history});
   return true;
+}
+
+bool PopupShell::configureForModule() {
+  {
+    std::lock_guard lock(g_configure);
+    if (context_) return false;
+    if (!ownMessages_) ownMessages_ = std::make_unique<Win32Messages>(com::moduleInstance());
+    if (!ownTableMutex_) ownTableMutex_ = Win32NamedMutex::create(core::kBrowserTableMutexName);
+  }
+  return configure({&sharedSettings(), ownMessages_.get(), [] { settingsStore().saveTotal(); },
+                    popup::HistoryChars(historyRegion()), ownTableMutex_.get()});
 }
 
 void PopupShell::loadCursors() {

@@ -4,7 +4,7 @@
 // that decode their arguments and call the logic.
 //
 // Use, from the helper object (CPub):
-//   construction  PopupShell::instance().configure({...})   (first call wins)
+//   construction  PopupShell::instance().configureForModule()   (first call wins)
 //                 token = shell.tokens().add(&pubState)
 //   attach        AddWindow(shell.table(), messages, TableWindow(frame), token, tid, pid)
 //                 shell.loadCursors()
@@ -44,6 +44,11 @@ class PopupShell {
   // Sets the process's services once; later calls are ignored and return
   // false.  Returns false too when settings or messages is missing.
   bool configure(const PopupShellConfig& config);
+  // configure() with the module's own services: sharedSettings(), the
+  // module's message boxes, settingsStore().saveTotal(), historyRegion() and
+  // the named mutex "MutexForBrowserTable" (created or opened here; without
+  // it table updates report Busy).  Call after the module has attached.
+  bool configureForModule();
   bool configured() const { return context_ != nullptr; }
 
   // Valid after configure().
@@ -76,6 +81,8 @@ class PopupShell {
   core::PubTokens<popup::PubState> tokens_;
   std::unique_ptr<popup::PopupContext> context_;
   std::unique_ptr<core::BrowserTable> table_;
+  std::unique_ptr<Messages> ownMessages_;
+  std::unique_ptr<NamedMutex> ownTableMutex_;
 };
 
 }  // namespace qv::win
