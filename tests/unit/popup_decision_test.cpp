@@ -185,3 +185,42 @@ TEST(ScriptNavigation, JavascriptPrefixAnyCase) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SiteExempt, TheMissingWhiteListMessageWaitsUntilTheDataMutexIsFree) {
+  qvtest::PopupWorld w;
+  w.host.whiteList = [](std::string_view) { return std::optional<bool>(); };
+  struct CheckingMessages final : qv::Messages {
+    qv::fake::FakeMutex* mutex = nullptr;
+    int shown = 0;
+    void showString(int id) override {
+      EXPECT_EQ(id, IDS_ERR_OPENWHITELIST);
+      EXPECT_EQ(mutex->held, 0) << "a message box must not hold up other processes";
+      ++shown;
+    }
+    void showText(const std::string&) override { ADD_FAILURE(); }
+  } messages;
+  messages.mutex = &w.dataMutex;
+  qv::popup::PopupContext ctx{w.settings, w.clicks, w.desktop, w.timers, w.sound, messages, nullptr, {}};
+  EXPECT_FALSE(qv::popup::IsSiteExempt(ctx, w.pub, std::string_view("http://a/")));
+  EXPECT_EQ(messages.shown, 1);
+}
+
+TEST(SiteExempt, TheSweepTimerDoesNotRepeatTheMissingWhiteListMessage) {
+  qvtest::PopupWorld w;
+  w.host.url = "http://a.example.com/";
+  w.host.whiteList = [](std::string_view) { return std::optional<bool>(); };
+  for (int tick = 0; tick < 3; ++tick) qv::popup::OnTimer(w.ctx, qvtest::kFrame, qv::popup::kTimerSweep, &w.pub);
+  EXPECT_TRUE(w.messages.shown.empty());
+  EXPECT_EQ(w.host.sweeps, (std::vector<int>{4, 4, 4})) << "judged not exempt: swept";
+}
+
+TEST(BlockCursorStart, WithoutAFrameWindowOnlyTheGraceStarts) {
+  qvtest::PopupWorld w;
+  qv::popup::StartBlockCursor(w.ctx, 0);
+  EXPECT_EQ(w.clicks.clickGrace.load(), 1);
+  EXPECT_TRUE(w.timers.log.empty());
+}
+
+}  // namespace
