@@ -63,6 +63,7 @@ popup::PubState* PopupShell::findPubForFocus() {
 // exception may leave them.
 
 LRESULT CALLBACK PopupShell::KeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (code < 0) return CallNextHookEx(nullptr, code, wParam, lParam);
   try {
     PopupShell& shell = instance();
     if (shell.configured()) {

@@ -6,14 +6,15 @@
 // Use, from the helper object (CPub):
 //   construction  PopupShell::instance().configureForModule()   (first call wins)
 //                 token = shell.tokens().add(&pubState)
-//   attach        AddWindow(shell.table(), messages, TableWindow(frame), token, tid, pid)
+//   attach        AddWindow(shell.table(), messages, TableWindow(toHandle(frame)), token, tid, pid)
 //                 shell.loadCursors()
 //                 SetWindowsHookExA(WH_KEYBOARD, PopupShell::KeyboardProc, nullptr, tid)
 //                 SetWindowsHookExA(WH_MOUSE, PopupShell::MouseProc, nullptr, tid)
 //                 shell.startWindowTimers(frame)
 //   NewWindow2    if (DecideNewWindow(shell.context(), pubState).block) *cancel = VARIANT_TRUE
 //   navigation    shell.clicks().resetClicks()
-//   quit          shell.stopSweepTimer(frame); ...; shell.table().Remove(token, ...);
+//   quit          shell.stopSweepTimer(frame); ...;
+//                 shell.table().Remove(token, TableWindow(toHandle(frame)), pid);
 //                 shell.tokens().remove(token)
 #pragma once
 
