@@ -31,27 +31,39 @@ fuzz: deps
 	cmake --build --preset fuzz -j $(JOBS)
 
 check-native: native
+	rm -rf build/native/test-results
 	ctest --test-dir build/native --output-on-failure
 
 check-asan: native-asan
+	rm -rf build/native-asan/test-results
 	ctest --test-dir build/native-asan --output-on-failure
 
 check-fuzz: fuzz
 	@scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
 
 check-win: win64
+	rm -rf build/win64/test-results
 	scripts/wine-env run ctest --test-dir build/win64 --output-on-failure
 
 check: check-native check-asan check-fuzz check-win
-	@echo "make check: all test suites passed"
+	@scripts/test-summary build/native build/native-asan build/win64
 
-dist: win64
+dist: deps
+	@set -e
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j $(JOBS) --target Quillvane
 	rm -rf dist/win64 && mkdir -p dist/win64
 	cp build/win64/Quillvane.dll dist/win64/
-	if [ -d data ] && ls data/* >/dev/null 2>&1; then cp data/* dist/win64/; fi
+	# Data files that ship beside the module (white list seed, adware list, skins).
+	shopt -s nullglob
+	for f in data/Quillvane.* build/win64/Quillvane.*; do
+	  case "$$f" in *.dll) ;; *) cp "$$f" dist/win64/ ;; esac
+	done
 	ls -l dist/win64
 
 demo: dist
+	@set -e
+	cmake --build --preset win64 -j $(JOBS) --target demo_host >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
 	scripts/wine-env run scripts/demo
 
 bench: native

@@ -23,12 +23,11 @@ using qv::com::KeyRole;
 
 // Runs the registration tool on the DLL under test; its exit code, or -1
 // when it could not be started or did not end within a minute.
-int runRegsvr32(bool unregister) {
+int runRegsvr32(bool unregister, const std::string& dll = qvtest::dllPath()) {
   char system[MAX_PATH];
   const UINT n = GetSystemDirectoryA(system, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return -1;
-  std::string cmd = std::string("\"") + system + "\\regsvr32.exe\" /s " + (unregister ? "/u " : "") + "\"" +
-                    qvtest::dllPath() + "\"";
+  std::string cmd = std::string("\"") + system + "\\regsvr32.exe\" /s " + (unregister ? "/u " : "") + "\"" + dll + "\"";
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -64,22 +63,31 @@ std::string guidText(const GUID& g) {
   return s;
 }
 
-// Leaves the registration as it found it: a test prefix may have the module
-// registered for other tests or the demo.
+// Leaves the registration as it found it: a prefix may have a copy of the
+// module registered (by the demo, say); it is registered again afterwards.
 class RegistrationRoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
-    wasRegistered_ = keyExists(RegRoot::ClassesRoot, std::string("CLSID\\") + qv::guids::CLSID_CPub);
+    registeredPath_ = readString(RegRoot::ClassesRoot,
+                                 std::string("CLSID\\") + qv::guids::CLSID_CPub + "\\InprocServer32", "");
   }
   void TearDown() override {
-    if (wasRegistered_) runRegsvr32(false);
+    if (registeredPath_ && !registeredPath_->empty()) runRegsvr32(false, *registeredPath_);
   }
-  bool wasRegistered_ = false;
+  std::optional<std::string> registeredPath_;
 };
 
 TEST_F(RegistrationRoundTrip, RegsvrWritesEveryEntryAndTheTypeLibraryThenRemovesThem) {
   const std::string dll = qvtest::dllPath();
   ASSERT_EQ(runRegsvr32(false), 0);
+  // Registering again rewrites the class keys fresh: a leftover goes.
+  const std::string stale = std::string("CLSID\\") + qv::guids::CLSID_CPub + "\\LocalServer32";
+  {
+    qv::win::Win32Registry reg;
+    ASSERT_EQ(reg.create(RegRoot::ClassesRoot, stale).status, RegStatus::Ok);
+  }
+  ASSERT_EQ(runRegsvr32(false), 0);
+  EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, stale));
 
   // Every row of the table, exactly, in the real registry.
   for (const auto& row : qv::com::registrationTable(dll)) {
@@ -123,11 +131,47 @@ TEST_F(RegistrationRoundTrip, RegsvrWritesEveryEntryAndTheTypeLibraryThenRemoves
   }
   EXPECT_FALSE(keyExists(RegRoot::LocalMachine, bho));
   EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, lib));
+  EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, "Interface\\" + guidText(IID_IWhiteList)));
   EXPECT_NE(readString(RegRoot::ClassesRoot, "AppID", ""), std::optional<std::string>("Quillvane"));
   EXPECT_TRUE(keyExists(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer"));
 
   // Unregistering what is already gone succeeds.
   EXPECT_EQ(runRegsvr32(true), 0);
+}
+
+// A module path the ANSI code page cannot spell would be written with
+// substitute characters, registering a file that does not exist; such a
+// registration is refused before anything is written.
+TEST(Registration, RefusesAModulePathTheAnsiCodePageCannotSpell) {
+  const wchar_t folderName[] = L"qv-reg-\x4E2D\x6587";
+  char probe[8];
+  BOOL lossy = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folderName, -1, probe, 0, nullptr, &lossy);
+  if (!lossy) GTEST_SKIP() << "the ANSI code page " << GetACP() << " spells every character";
+
+  wchar_t temp[MAX_PATH];
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring folder = std::wstring(temp) + folderName;
+  const std::wstring copy = folder + L"\\Quillvane.dll";
+  std::wstring source;
+  for (char c : qvtest::dllPath()) source += static_cast<wchar_t>(c);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(source.c_str(), copy.c_str(), FALSE));
+
+  const auto before = readString(RegRoot::ClassesRoot,
+                                 std::string("CLSID\\") + qv::guids::CLSID_CPub + "\\InprocServer32", "");
+  HMODULE m = LoadLibraryW(copy.c_str());
+  ASSERT_NE(m, nullptr);
+  using RegisterFn = HRESULT(WINAPI*)();
+  auto reg = reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(m, "DllRegisterServer")));
+  ASSERT_NE(reg, nullptr);
+  EXPECT_EQ(reg(), HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_EQ(readString(RegRoot::ClassesRoot,
+                       std::string("CLSID\\") + qv::guids::CLSID_CPub + "\\InprocServer32", ""),
+            before);
+  FreeLibrary(m);
+  DeleteFileW(copy.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 // The embedded type library: names, help strings, version, locale, dual
