@@ -1,0 +1,110 @@
+// The shared browser table: one entry {frameWindow, pubObject, threadId,
+// processId} per browser window that has a helper object attached, packed at
+// the front of SharedSettings::browserTable, browserCount of them in use.
+//
+// Updates come from the threads of every browser process of the user at
+// once, so Add and Remove run under a named mutex of their own
+// ("MutexForBrowserTable"), never held together with another lock and only
+// for the few microseconds an update takes.  A wait that times out reports
+// Busy and leaves the table untouched.  Readers take no lock; they read each
+// field atomically and may miss an entry that a concurrent Remove is moving,
+// for that one look-up.
+//
+// The shared record is untrusted: a browserCount outside 0..100 is clamped
+// for every read, and Add/Remove repair it on their next update.
+//
+// pubObject is a per-process token (PubTokens below), never a pointer: a
+// token of another process means nothing here, so look-ups match entries of
+// the calling process only.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "core/shared_settings.h"
+#include "platform/input.h"
+#include "platform/messages.h"
+#include "platform/mutex.h"
+
+namespace qv::core {
+
+inline constexpr const char kBrowserTableMutexName[] = "MutexForBrowserTable";
+inline constexpr std::uint32_t kBrowserTableWaitMs = 2000;
+// Shown (as this very text) when the table is full.
+inline constexpr const char kTooManyWindowsText[] = "IDS_ERR_TOOMANYWINDOWS";
+
+enum class AddResult { Added, AlreadyPresent, Full, Busy };
+enum class RemoveResult { Removed, NotFound, Busy };
+
+// The table's window handle field keeps the handle's 32 significant bits.
+inline std::uint32_t TableWindow(WindowHandle w) { return static_cast<std::uint32_t>(w); }
+
+class BrowserTable {
+ public:
+  // lock: the table's named mutex; null means every update reports Busy.
+  BrowserTable(SharedSettings& settings, NamedMutex* lock) : s_(settings), lock_(lock) {}
+
+  // Succeeds without change when an entry with the same frameWindow,
+  // pubObject and processId exists; Full when 100 entries are in use.
+  AddResult Add(std::uint32_t frameWindow, std::uint32_t pubObject, std::uint32_t threadId,
+                std::uint32_t processId);
+  // Removes the first entry with that pubObject, frameWindow and processId;
+  // later entries move one place down.
+  RemoveResult Remove(std::uint32_t pubObject, std::uint32_t frameWindow, std::uint32_t processId);
+
+  // The pubObject of the first entry of this process with that thread.
+  std::optional<std::uint32_t> FindByThread(std::uint32_t threadId, std::uint32_t processId) const;
+  // From the focus window of the calling thread up its parent chain: the
+  // pubObject (non-zero) of the first entry of this process whose frameWindow
+  // is on the chain; when the chain ends, FindByThread.
+  std::optional<std::uint32_t> FindPubForFocus(Desktop& desktop, std::uint32_t threadId,
+                                               std::uint32_t processId) const;
+
+  int Count() const;                        // browserCount clamped to 0..100
+  std::vector<BrowserEntry> Entries() const;  // the used entries, in order
+
+ private:
+  SharedSettings& s_;
+  NamedMutex* lock_;
+};
+
+// Add, with the messages of a failed attach: "IDS_ERR_TOOMANYWINDOWS" (this
+// very text) when the table is full, IDS_ERR_BUSY when its mutex timed out.
+// Returns whether the window has its entry.
+bool AddWindow(BrowserTable& table, Messages& messages, std::uint32_t frameWindow, std::uint32_t pubObject,
+               std::uint32_t threadId, std::uint32_t processId);
+
+// Per-process map from the tokens stored in the table to the helper objects
+// they stand for.  Tokens start at 1 and are never reused within a process,
+// so a stale table entry can never reach a newer object.  Thread-safe.
+template <class T>
+class PubTokens {
+ public:
+  std::uint32_t add(T* object) {
+    std::lock_guard g(m_);
+    std::uint32_t token = ++last_;
+    if (token == 0) token = ++last_;  // after 2^32 registrations; 0 means "none"
+    map_[token] = object;
+    return token;
+  }
+  void remove(std::uint32_t token) {
+    std::lock_guard g(m_);
+    map_.erase(token);
+  }
+  T* find(std::uint32_t token) const {
+    std::lock_guard g(m_);
+    auto it = map_.find(token);
+    return it == map_.end() ? nullptr : it->second;
+  }
+  T* find(std::optional<std::uint32_t> token) const { return token ? find(*token) : nullptr; }
+
+ private:
+  mutable std::mutex m_;
+  std::uint32_t last_ = 0;
+  std::unordered_map<std::uint32_t, T*> map_;
+};
+
+}  // namespace qv::core
