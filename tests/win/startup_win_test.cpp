@@ -200,6 +200,10 @@ TEST(Startup, FirstSessionLeavesOnlyPopupEnableUnderTheKey) {
   // A copy of the module is a separate image with a shared record of its
   // own that no process has touched: a first session.
   const std::string fresh = dir.copy(qvtest::dllPath(), "Quillvane.dll");
+  // The seed white list beside the module, as an installation has it (the
+  // helper object's start-up copies it and shows a message when it cannot).
+  const std::string module = qvtest::dllPath();
+  dir.copy(module.substr(0, module.rfind('\\')) + "\\Quillvane.WL", "Quillvane.WL");
   UnfatheredScope restore(0);
   ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, qvtest::kSettingsKey), ERROR_SUCCESS);
   // With the key gone the unfathered rule is on; the tab-process marker

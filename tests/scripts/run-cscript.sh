@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Runs an automation client script (JScript or VBScript) against the built
+# module with Wine's cscript, as an outside client would: the class is found
+# through the registry by its ProgID and the module is loaded in-process.
+#
+#   run-cscript.sh MODULE.dll SCRIPT.js|SCRIPT.vbs [REPORT.xml]
+#
+# With REPORT.xml the run is also written as a one-test GoogleTest-style XML
+# report, so that the closing summary of make check counts it.
+# Must run inside scripts/wine-env (WINEPREFIX and the wineserver are set up
+# there).  The module admits only hosts whose path contains "iexplore.exe",
+# so cscript is run from a copy in C:\qvtest\iexplore.exe\.  The script's
+# exit code is this script's (and a script must print "all checks passed"
+# at its end to pass).  The module is registered with regsvr32 for the run
+# and unregistered afterwards.
+set -euo pipefail
+
+dll=$(realpath "$1")
+script=$(realpath "$2")
+report="${3:-}"
+: "${WINEPREFIX:?run inside scripts/wine-env run}"
+
+progid='Quillvane.WhiteList'
+host_dir="$WINEPREFIX/drive_c/qvtest/iexplore.exe"
+host='C:\qvtest\iexplore.exe\cscript.exe'
+
+quiet() { "$@" >/dev/null 2>&1 </dev/null; }
+
+mkdir -p "$host_dir"
+cp -f "$WINEPREFIX/drive_c/windows/system32/cscript.exe" "$host_dir/cscript.exe"
+
+dll_w=$(winepath -w "$dll")
+script_w=$(winepath -w "$script")
+
+# A host not started by the shell must not end itself at load.
+quiet wine reg add 'HKCU\Software\Harrowlyn\Quillvane' /v UnfatheredEnable /t REG_DWORD /d 0 /f
+
+registered=""
+unregister() {
+  if [ -n "$registered" ]; then quiet wine regsvr32 /s /u "$dll_w" || true; fi
+}
+trap unregister EXIT
+
+# The module registers itself, as an installer would have it do.
+if ! quiet wine regsvr32 /s "$dll_w"; then
+  echo "$(basename "$script"): regsvr32 failed" >&2
+  exit 2
+fi
+registered=1
+if ! quiet wine reg query "HKCR\\$progid\\CLSID"; then
+  echo "$(basename "$script"): $progid is not registered" >&2
+  exit 2
+fi
+
+# A script engine that meets a run-time error may end the script silently
+# with exit code 0, so success also needs the script's closing line.
+out=$(mktemp)
+set +e
+wine "$host" //nologo "$script_w" | tee "$out"
+rc=${PIPESTATUS[0]}
+set -e
+if [ "$rc" -eq 0 ] && ! grep -q "all checks passed" "$out"; then
+  echo "$(basename "$script"): ended before its last check"
+  rc=3
+fi
+rm -f "$out"
+echo "$(basename "$script"): exit code $rc"
+if [ -n "$report" ]; then
+  mkdir -p "$(dirname "$report")"
+  failures=$(( rc == 0 ? 0 : 1 ))
+  name=$(basename "$script")
+  cat >"$report" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<testsuites tests="1" failures="$failures" disabled="0" errors="0" name="cscript">
+  <testsuite name="cscript" tests="1" failures="$failures" disabled="0" errors="0">
+    <testcase name="$name" status="run" result="completed"/>
+  </testsuite>
+</testsuites>
+XML
+fi
+exit $rc
