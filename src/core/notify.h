@@ -44,6 +44,11 @@ enum class AppendResult {
   NoAddress   // empty address (nothing to record)
 };
 
+// The history region as the platform maps it (bytes) seen as characters.
+inline std::span<char> HistoryChars(std::span<std::uint8_t> bytes) {
+  return {reinterpret_cast<char*>(bytes.data()), bytes.size()};
+}
+
 // Appends address + '\n' to the history region (its size is the capacity).
 // An address is taken up to its first zero byte.
 AppendResult AppendHistory(std::span<char> region, std::string_view address);

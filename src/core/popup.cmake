@@ -7,5 +7,6 @@ target_sources(qv_logic PRIVATE
 
 if(WIN32)
   target_sources(qv_shell PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/win/popup_ports_win.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/win/popup_ports_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/popup_shell_win.cpp)
 endif()

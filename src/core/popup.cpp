@@ -81,7 +81,8 @@ class OptionsKeyGuard {
 
 bool IsJavascriptUrl(std::string_view address) { return startsWithNoCase(address, "javascript:"); }
 
-bool IsSiteExempt(PopupContext& ctx, PubState& pub, std::optional<std::string_view> address) {
+bool IsSiteExempt(PopupContext& ctx, PubState& pub, std::optional<std::string_view> address,
+                  MissingWhiteList report) {
   if (pub.quitting) return true;
   std::optional<std::string> current;
   if (!address) {
@@ -94,11 +95,16 @@ bool IsSiteExempt(PopupContext& ctx, PubState& pub, std::optional<std::string_vi
   if (startsWithNoCase(*address, "https:")) return true;
   if (!on(ctx.settings.enableWhiteList)) return false;
 
-  MutexLock lock(pub.dataMutex, kWhiteListWaitMs);
-  if (!lock.owned()) return false;
-  const std::optional<bool> found = pub.host ? pub.host->whiteListFind(*address) : std::nullopt;
+  std::optional<bool> found;
+  {
+    MutexLock lock(pub.dataMutex, kWhiteListWaitMs);
+    if (!lock.owned()) return false;
+    found = pub.host ? pub.host->whiteListFind(*address) : std::nullopt;
+  }
+  // The message box waits for the user: never while other processes wait
+  // for the data mutex.
   if (!found) {
-    ctx.messages.showString(IDS_ERR_OPENWHITELIST);
+    if (report == MissingWhiteList::Report) ctx.messages.showString(IDS_ERR_OPENWHITELIST);
     return false;
   }
   return *found;
@@ -152,6 +158,7 @@ Decision DecideNewWindow(PopupContext& ctx, PubState& pub) {
 
 void StartBlockCursor(PopupContext& ctx, WindowHandle frameWindow) {
   ctx.clicks.clickGrace.store(1);
+  if (frameWindow == 0) return;
   ctx.timers.stop(frameWindow, kTimerBlockCursor);
   ctx.clicks.blockCursorTicks.store(0);
   ctx.timers.start(frameWindow, kTimerBlockCursor, kBlockCursorPeriodMs);
@@ -196,7 +203,12 @@ void OnTimer(PopupContext& ctx, WindowHandle window, std::uint32_t timerId, PubS
     case kTimerBlockCursor: {
       ClickState& c = ctx.clicks;
       const std::int32_t t = c.blockCursorTicks.load();
-      if (t == 0) c.savedCursor.store(ctx.desktop.cursor());
+      if (t == 0) {
+        // A block during the block-cursor period restarts the count while the
+        // block cursor shows: the cursor to restore is still the earlier one.
+        const CursorHandle current = ctx.desktop.cursor();
+        if (current != c.blockCursor.load() || c.savedCursor.load() == 0) c.savedCursor.store(current);
+      }
       c.blockCursorTicks.store(t + 1);
       if (t < kBlockCursorTicks) {
         ctx.desktop.setCursor(c.blockCursor.load());
@@ -211,7 +223,7 @@ void OnTimer(PopupContext& ctx, WindowHandle window, std::uint32_t timerId, PubS
     }
     case kTimerSweep: {
       if (!pub) return;
-      if (!IsSiteExempt(ctx, *pub, std::nullopt)) {
+      if (!IsSiteExempt(ctx, *pub, std::nullopt, MissingWhiteList::Silent)) {
         int flags = 0;
         if (on(ctx.settings.blockFlash)) flags |= SweepFlash;
         if (on(ctx.settings.blockImages)) flags |= SweepAnimated;

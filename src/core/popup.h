@@ -103,8 +103,13 @@ struct PopupContext {
 // no browser, no or an empty address, or "https:" (any case) is exempt.
 // Otherwise, with the white list on, the white list is consulted under the
 // data mutex (1000 ms; time-out: not exempt); a window without a usable white
-// list object shows message 506 and is not exempt.
-bool IsSiteExempt(PopupContext& ctx, PubState& pub, std::optional<std::string_view> address);
+// list object is not exempt and, when report is Report, shows message 506
+// once the mutex has been released.  Periodic callers (the sweep timer, the
+// frame-window procedure) pass Silent: a message box every second would
+// stack up nested in its own timer's ticks.
+enum class MissingWhiteList { Report, Silent };
+bool IsSiteExempt(PopupContext& ctx, PubState& pub, std::optional<std::string_view> address,
+                  MissingWhiteList report = MissingWhiteList::Report);
 
 // Whether popup blocking is active at this instant: not quitting, popupEnable
 // on, the suspend key (hotkey; -1 = none) not down, Shift not down.
@@ -127,7 +132,9 @@ struct Decision {
 Decision DecideNewWindow(PopupContext& ctx, PubState& pub);
 
 // Starts (or restarts) the block cursor: clickGrace = 1, timer 0 on the
-// frame window restarted with 5 ms and its tick count reset.
+// frame window restarted with 5 ms and its tick count reset.  Without a
+// frame window only the grace starts (a timer without a window could never
+// be stopped by id).
 void StartBlockCursor(PopupContext& ctx, WindowHandle frameWindow);
 
 // The timer procedure for timers 0, 1 and 2.  window is the window the timer

@@ -24,7 +24,8 @@ inline void store(T& field, T value) {
 
 // The interlocked increment: returns the new value.  Wraps on overflow.
 inline std::int32_t increment(std::int32_t& field) {
-  return std::atomic_ref<std::int32_t>(field).fetch_add(1) + 1;
+  const std::int32_t old = std::atomic_ref<std::int32_t>(field).fetch_add(1);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(old) + 1u);
 }
 
 // A flag as the readers see it: any non-zero value is on.

@@ -125,6 +125,11 @@ TEST(Win32FileSystem, CopyNeverOverwrites) {
   EXPECT_FALSE(exists.ok);
   EXPECT_EQ(exists.systemError, static_cast<std::uint32_t>(ERROR_FILE_EXISTS));
   EXPECT_EQ(fs.readAll(copy), std::string("seed"));
+
+  // The seed gone, the copy still there: "exists", not "not found", so the
+  // user's own list keeps being used.
+  ASSERT_TRUE(DeleteFileA(seed.c_str()));
+  EXPECT_EQ(fs.copyNoOverwrite(seed, copy).systemError, static_cast<std::uint32_t>(ERROR_FILE_EXISTS));
 }
 
 TEST(Win32LocateEnvironment, GivesModulePathAndPersonalFolder) {

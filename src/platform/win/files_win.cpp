@@ -107,6 +107,10 @@ FileResult Win32FileSystem::replaceContents(const std::string& path, std::string
 }
 
 FileResult Win32FileSystem::copyNoOverwrite(const std::string& from, const std::string& to) {
+  // An existing target is reported as such even when the source is gone:
+  // CopyFileA opens the source first and would answer "file not found",
+  // and the caller would then give up a personal copy that is right there.
+  if (GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) return failure(ERROR_FILE_EXISTS);
   if (CopyFileA(from.c_str(), to.c_str(), TRUE)) return {true, 0};
   return failure(GetLastError());
 }
