@@ -57,6 +57,7 @@ class PubBrowserHost final : public popup::PubHost {
   void sweepDocument(int flags) override;
   void ensureTray() override;
   void showOptions() override;
+  Pub& pub() { return pub_; }
 
  private:
   Pub& pub_;

@@ -1,6 +1,7 @@
-// The steps the browser helper object takes on the rest of the program, and
-// the per-process glue of the popup decision: its context, the thread hooks
-// and the timer procedure.
+// The steps the browser helper object takes on the rest of the program,
+// over the per-process popup shell (context, table, hooks) and the
+// settings, white list and start-up work; the timer procedure that serves
+// each window's own CPub.
 //
 // Placeholders, marked PLACEHOLDER below, stand where the work that owns a
 // step has not landed yet; each says what replaces it.
@@ -17,6 +18,7 @@
 #include "core/shared_settings.h"
 #include "core/win/browser_events.h"
 #include "core/win/popup_ports_win.h"
+#include "core/win/popup_shell_win.h"
 #include "core/win/pub.h"
 #include "core/win/pub_construct.h"
 #include "core/win/shared_state.h"
@@ -27,99 +29,44 @@
 namespace qv::com {
 namespace {
 
-void CALLBACK timerProcedure(HWND window, UINT, UINT_PTR id, DWORD);
-LRESULT CALLBACK keyboardHook(int code, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK mouseHook(int code, WPARAM wParam, LPARAM lParam);
+// The per-process popup shell (click state, table, tokens, ports), set up
+// from the module's own services the first time a CPub is made.
+win::PopupShell& shell() { return win::PopupShell::instance(); }
 
-SharedSettings& sharedRecord() { return sharedSettings(); }
+std::uint32_t tableWindow(HWND w) { return core::TableWindow(win::toHandle(w)); }
 
-// Everything one browser process shares among its windows.  Made on first
-// use and never destroyed: hooks and timers of late windows may still reach
-// it while the process ends.
-struct Process {
-  win::Win32Desktop desktop;
-  win::Win32Timers timers{&timerProcedure};
-  win::Win32Sound sound;
-  win::Win32Messages messages{moduleInstance()};
-  popup::ClickState clicks;
-  std::unique_ptr<win::Win32NamedMutex> tableMutex = win::Win32NamedMutex::create(core::kBrowserTableMutexName);
-  core::BrowserTable table{sharedRecord(), tableMutex.get()};
-  core::PubTokens<Pub> tokens;
-  popup::PopupContext ctx{sharedRecord(),
-                          clicks,
-                          desktop,
-                          timers,
-                          sound,
-                          messages,
-                          [] { win::settingsStore().saveTotal(); },
-                          std::span<char>(reinterpret_cast<char*>(win::historyRegion().data()),
-                                          win::historyRegion().size())};
-};
-
-Process& process() {
-  static Process* p = new Process();
-  return *p;
+Pub* pubOf(popup::PubState* state) {
+  auto* host = state ? dynamic_cast<PubBrowserHost*>(state->host) : nullptr;
+  return host ? &host->pub() : nullptr;
 }
 
-std::uint32_t tableWindow(HWND w) { return core::TableWindow(reinterpret_cast<WindowHandle>(w)); }
-
-Pub* pubForFocus() {
-  Process& p = process();
-  return p.tokens.find(p.table.FindPubForFocus(p.desktop, GetCurrentThreadId(), GetCurrentProcessId()));
-}
-
-// The CPub whose entry lists exactly this window, in this process.
-Pub* pubOfWindow(HWND window) {
-  Process& p = process();
+// The helper-object state whose entry lists exactly this window, in this
+// process.
+popup::PubState* stateOfWindow(HWND window) {
+  if (!shell().configured()) return nullptr;
   const std::uint32_t w = tableWindow(window);
   const DWORD pid = GetCurrentProcessId();
-  for (const BrowserEntry& e : p.table.Entries())
-    if (e.processId == pid && e.pubObject && e.frameWindow == w) return p.tokens.find(e.pubObject);
+  for (const BrowserEntry& e : shell().table().Entries())
+    if (e.processId == pid && e.pubObject && e.frameWindow == w) return shell().tokens().find(e.pubObject);
   return nullptr;
 }
 
-void CALLBACK timerProcedure(HWND window, UINT, UINT_PTR id, DWORD) {
+// Timers 1 and 2 live on a CPub's own frame window: that CPub is the one
+// they serve (the focus may be in another window of the same thread, whose
+// page would otherwise be swept twice and this one never).  The focus chain
+// is the way back only for a window not listed by itself.
+void CALLBACK timerProcedure(HWND window, UINT message, UINT_PTR id, DWORD time) {
+  if (id == popup::kTimerBlockCursor || !shell().configured()) {
+    win::PopupShell::TimerProc(window, message, id, time);
+    return;
+  }
   try {
-    Process& p = process();
-    // Timers 1 and 2 live on a CPub's own frame window: that CPub is the one
-    // they serve (the focus may be in another window of the thread).  The
-    // focus chain is the way back only for a window not listed by itself.
-    Pub* pub = nullptr;
-    if (id != popup::kTimerBlockCursor) {
-      pub = pubOfWindow(window);
-      if (!pub) pub = pubForFocus();
-    }
-    popup::OnTimer(p.ctx, reinterpret_cast<WindowHandle>(window), static_cast<std::uint32_t>(id),
-                   pub ? &pub->flags : nullptr);
+    popup::PubState* pub = stateOfWindow(window);
+    if (!pub) pub = shell().findPubForFocus();
+    popup::OnTimer(shell().context(), win::toHandle(window), static_cast<std::uint32_t>(id), pub);
   } catch (...) {
     // A tick that failed is simply lost; the next one comes in 5 ms.
   }
-}
-
-LRESULT CALLBACK keyboardHook(int code, WPARAM wParam, LPARAM lParam) {
-  try {
-    Pub* pub = pubForFocus();
-    if (popup::OnKeyboard(process().ctx, pub ? &pub->flags : nullptr, code, static_cast<std::uint32_t>(wParam),
-                          static_cast<std::uint32_t>(lParam)) == popup::KeyVerdict::Swallow)
-      return 1;
-  } catch (...) {
-    // The key goes on to the page.
-  }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-LRESULT CALLBACK mouseHook(int code, WPARAM wParam, LPARAM lParam) {
-  try {
-    if (code >= 0 && lParam) {
-      const auto* m = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
-      Process& p = process();
-      popup::OnMouseMessage(p.clicks, p.desktop, static_cast<std::uint32_t>(wParam),
-                            reinterpret_cast<WindowHandle>(m->hwnd), ScreenPoint{m->pt.x, m->pt.y});
-    }
-  } catch (...) {
-    // The message goes on regardless.
-  }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace
@@ -135,55 +82,59 @@ HRESULT preparePub(Pub& pub) {
   pub.whiteList = resources.whiteList;
   pub.whiteListPath = std::move(resources.whiteListPath);
   pub.flags.dataMutex = pub.dataMutex.get();
+  shell().configureForModule();  // the first CPub of the process sets it up
   return S_OK;
 }
 
-SharedSettings& shared() { return sharedRecord(); }
-Messages& messages() { return process().messages; }
+SharedSettings& shared() { return sharedSettings(); }
+
+Messages& messages() {
+  if (!shell().configured()) shell().configureForModule();
+  return shell().context().messages;
+}
 
 bool tableAdd(HWND frame, Pub* pub, DWORD threadId, DWORD processId) {
-  Process& p = process();
-  if (!pub->tableToken) pub->tableToken = p.tokens.add(pub);
-  return core::AddWindow(p.table, p.messages, tableWindow(frame), pub->tableToken, threadId, processId);
+  if (!shell().configured()) return false;
+  if (!pub->tableToken) pub->tableToken = shell().tokens().add(&pub->flags);
+  return core::AddWindow(shell().table(), shell().context().messages, tableWindow(frame), pub->tableToken, threadId,
+                         processId);
 }
 
 bool tableRemove(Pub* pub, HWND frame, DWORD processId) {
-  Process& p = process();
+  if (!shell().configured()) return false;
   const bool removed =
-      p.table.Remove(pub->tableToken, tableWindow(frame), processId) == core::RemoveResult::Removed;
-  p.tokens.remove(pub->tableToken);
+      shell().table().Remove(pub->tableToken, tableWindow(frame), processId) == core::RemoveResult::Removed;
+  shell().tokens().remove(pub->tableToken);
   pub->tableToken = 0;
   return removed;
 }
 
 Pub* findPubForWindow(HWND window) {
-  Process& p = process();
+  if (!shell().configured()) return nullptr;
   const DWORD pid = GetCurrentProcessId();
   // The window and its parents, then the thread's own entry.
-  const std::vector<BrowserEntry> entries = p.table.Entries();
+  const std::vector<BrowserEntry> entries = shell().table().Entries();
   for (HWND w = window; w; w = GetParent(w)) {
     for (const BrowserEntry& e : entries) {
-      if (e.processId == pid && e.pubObject && e.frameWindow == tableWindow(w)) return p.tokens.find(e.pubObject);
+      if (e.processId == pid && e.pubObject && e.frameWindow == tableWindow(w))
+        return pubOf(shell().tokens().find(e.pubObject));
     }
   }
-  return p.tokens.find(p.table.FindByThread(GetCurrentThreadId(), pid));
+  return pubOf(shell().tokens().find(shell().table().FindByThread(GetCurrentThreadId(), pid)));
 }
 
-void loadCursors() {
-  Process& p = process();
-  if (!p.clicks.handCursor.load())
-    p.clicks.handCursor.store(win::toHandle(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649))));
-  if (!p.clicks.blockCursor.load())
-    p.clicks.blockCursor.store(win::toHandle(LoadCursorA(moduleInstance(), MAKEINTRESOURCEA(IDC_BLOCKCURSOR))));
+void loadCursors() { shell().loadCursors(); }
+HOOKPROC keyboardHookProc() { return &win::PopupShell::KeyboardProc; }
+HOOKPROC mouseHookProc() { return &win::PopupShell::MouseProc; }
+TIMERPROC timerProc() { return shell().configured() ? &timerProcedure : nullptr; }
+
+bool decideNewWindow(Pub& pub) {
+  return shell().configured() && popup::DecideNewWindow(shell().context(), pub.flags).block;
 }
-
-HOOKPROC keyboardHookProc() { return keyboardHook; }
-HOOKPROC mouseHookProc() { return mouseHook; }
-TIMERPROC timerProc() { return timerProcedure; }
-
-bool decideNewWindow(Pub& pub) { return popup::DecideNewWindow(process().ctx, pub.flags).block; }
-void resetClickState() { process().clicks.resetClicks(); }
-bool isSiteExempt(Pub& pub) { return popup::IsSiteExempt(process().ctx, pub.flags, std::nullopt); }
+void resetClickState() { shell().clicks().resetClicks(); }
+bool isSiteExempt(Pub& pub) {
+  return !shell().configured() || popup::IsSiteExempt(shell().context(), pub.flags, std::nullopt);
+}
 
 // PLACEHOLDER until the tray work lands.
 void ensureTray(Pub&) {}
