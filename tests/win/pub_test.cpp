@@ -220,7 +220,6 @@ TEST_F(StandIn, PageSinksFollowNavigation) {
   EXPECT_EQ(first->setUIHandlerCalls, 2);
 
   // Leaving the page drops every record, oldest first, the frame's included.
-  const std::vector<IUnknown*> before = first->events->rawSinks();
   ASSERT_TRUE(browser->load(L"http://other.example/"));
   EXPECT_EQ(first->events->count(), 0u);
   EXPECT_EQ(first->window->events->count(), 0u);
@@ -231,7 +230,6 @@ TEST_F(StandIn, PageSinksFollowNavigation) {
   // The new document took over the property sink.
   EXPECT_EQ(first->propertyNotify->count(), 0u);
   EXPECT_EQ(browser->document->propertyNotify->count(), 1u);
-  (void)before;
 }
 
 TEST_F(StandIn, DocumentHostForwardsOrAnswersFixed) {
@@ -420,6 +418,19 @@ TEST_F(StandIn, QuitNavigatesBlankAndLeavesNothingBehind) {
   EXPECT_EQ(raw->Release(), 0u);
   auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(qvtest::module(), "DllCanUnloadNow"));
   EXPECT_EQ(canUnload(), S_OK);
+}
+
+TEST_F(StandIn, SecondQuitDuringTheWaitIsIgnored) {
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  // The browser delivers another OnQuit while the object pumps messages.
+  PostMessageA(browser->hwnd, WM_APP + 18, 0, 0);
+  browser->onAppMessage = [this](UINT msg) {
+    if (msg == WM_APP + 18) browser->quit();
+  };
+  quit();
+  EXPECT_EQ(browser->navigations, std::vector<std::wstring>{L"about:blank"}) << "one blank navigation";
+  EXPECT_EQ(s->browserCount, baseCount);
+  EXPECT_EQ(browser->events->count(), 0u);
 }
 
 TEST_F(StandIn, QuitWaitEndsWhenTheBlankPageNeverCompletes) {

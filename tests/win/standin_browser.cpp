@@ -68,6 +68,11 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     return 0;
   }
+  if (msg > WM_APP && msg < WM_APP + 0x100) {
+    auto* b = reinterpret_cast<Browser*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (b && b->onAppMessage) b->onAppMessage(msg);
+    return 0;
+  }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 

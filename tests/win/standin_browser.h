@@ -217,6 +217,8 @@ class Browser final : public StubIWebBrowser2, public StubIConnectionPointContai
   // (the quit wait must pump); when clear, it never completes.
   bool completeNavigations = true;
   bool frameOnly = false;  // a frame's browser: no window
+  // Called for other WM_APP messages the window receives (test hooks).
+  std::function<void(UINT)> onAppMessage;
 };
 
 // The helper object, created by class id through the module's own

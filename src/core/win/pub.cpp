@@ -330,7 +330,10 @@ void Pub::topLevelAttach() {
 }
 
 void Pub::onQuit() {
-  if (flags.quitting) return;  // a second OnQuit finds nothing left to undo
+  // A second OnQuit, also one delivered by the message pumping of the wait
+  // below, finds the quit already under way.
+  if (flags.quitting || quitStarted_) return;
+  quitStarted_ = true;
   pubsvc::removeTray(*this);
   if (frameWindow) KillTimer(frameWindow, kSweepTimer);
 

@@ -165,6 +165,7 @@ class Pub final : public IObjectWithSite,
 
   LONG refs_ = 0;
   ModuleLock lock_;
+  bool quitStarted_ = false;
   PubDomExtender* extender_ = nullptr;  // externalObject's implementation, for the back reference
 };
 
