@@ -85,6 +85,9 @@ TEST_F(StandIn, AttachEntersTheTableAndAdvisesTheBrowser) {
   EXPECT_EQ(e.threadId, GetCurrentThreadId());
   EXPECT_NE(e.pubObject, 0u);
   EXPECT_EQ(browser->events->count(), 1u);
+  // The browser window is subclassed and GDI+ is running for the sweep.
+  EXPECT_NE(GetWindowLongPtrA(browser->hwnd, GWLP_WNDPROC), GetClassLongPtrA(browser->hwnd, GCLP_WNDPROC));
+  EXPECT_NE(GetModuleHandleA("gdiplus.dll"), nullptr);
   // A second SetSite with the same browser neither adds nor advises again.
   EXPECT_EQ(pub->SetSite(static_cast<IWebBrowser2*>(browser.Get())), S_OK);
   EXPECT_EQ(s->browserCount, baseCount + 1);
@@ -404,6 +407,8 @@ TEST_F(StandIn, QuitNavigatesBlankAndLeavesNothingBehind) {
     EXPECT_EQ(doc->propertyNotify->count(), 0u);
   }
   EXPECT_EQ(s->browserCount, baseCount);
+  EXPECT_EQ(GetWindowLongPtrA(browser->hwnd, GWLP_WNDPROC), GetClassLongPtrA(browser->hwnd, GCLP_WNDPROC))
+      << "the window's own procedure is back";
   // After quit every window passes: the object no longer blocks.
   EXPECT_FALSE(browser->newWindow2());
 
