@@ -35,10 +35,7 @@ win::PopupShell& shell() { return win::PopupShell::instance(); }
 
 std::uint32_t tableWindow(HWND w) { return core::TableWindow(win::toHandle(w)); }
 
-Pub* pubOf(popup::PubState* state) {
-  auto* host = state ? dynamic_cast<PubBrowserHost*>(state->host) : nullptr;
-  return host ? &host->pub() : nullptr;
-}
+Pub* pubOf(popup::PubState* state) { return pubFromState(state); }
 
 // The helper-object state whose entry lists exactly this window, in this
 // process.
@@ -70,6 +67,11 @@ void CALLBACK timerProcedure(HWND window, UINT message, UINT_PTR id, DWORD time)
 }
 
 }  // namespace
+
+Pub* pubFromState(popup::PubState* state) {
+  auto* host = state ? dynamic_cast<PubBrowserHost*>(state->host) : nullptr;
+  return host ? &host->pub() : nullptr;
+}
 
 namespace pubsvc {
 

@@ -14,9 +14,17 @@ namespace qv {
 struct SharedSettings;
 }
 
+namespace qv::popup {
+struct PubState;
+}
+
 namespace qv::com {
 
 class Pub;
+
+// The CPub behind a helper-object state found in the browser table (for
+// example by win::PopupShell::findPubForFocus()); null when there is none.
+Pub* pubFromState(popup::PubState* state);
 
 namespace pubsvc {
 
