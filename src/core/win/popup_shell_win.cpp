@@ -59,6 +59,15 @@ popup::PubState* PopupShell::findPubForFocus() {
   return tokens_.find(table_->FindPubForFocus(desktop_, GetCurrentThreadId(), GetCurrentProcessId()));
 }
 
+popup::PubState* PopupShell::findPubOfWindow(HWND window) {
+  if (!table_) return nullptr;
+  const std::uint32_t w = core::TableWindow(toHandle(window));
+  const DWORD pid = GetCurrentProcessId();
+  for (const BrowserEntry& e : table_->Entries())
+    if (e.processId == pid && e.pubObject && e.frameWindow == w) return tokens_.find(e.pubObject);
+  return nullptr;
+}
+
 // The procedures below run on browser threads called from the system: no
 // exception may leave them.
 
@@ -100,8 +109,16 @@ VOID CALLBACK PopupShell::TimerProc(HWND window, UINT, UINT_PTR id, DWORD) {
       if (id == popup::kTimerBlockCursor) KillTimer(window, id);
       return;
     }
-    // Timer 0 needs no helper object; the others look theirs up.
-    popup::PubState* pub = id == popup::kTimerBlockCursor ? nullptr : shell.findPubForFocus();
+    // Timer 0 needs no helper object.  Timers 1 and 2 live on a helper
+    // object's own frame window, and that object is the one they serve: the
+    // focus may be in another window of the same thread, whose page would
+    // otherwise be swept twice and this one never.  The focus chain is the
+    // way back only for a window not listed by itself.
+    popup::PubState* pub = nullptr;
+    if (id != popup::kTimerBlockCursor) {
+      pub = shell.findPubOfWindow(window);
+      if (!pub) pub = shell.findPubForFocus();
+    }
     popup::OnTimer(shell.context(), toHandle(window), static_cast<std::uint32_t>(id), pub);
   } catch (...) {
     // The next tick tries again.

@@ -67,6 +67,8 @@ class PopupShell {
 
   // The helper object of the focus window's chain (or of this thread).
   popup::PubState* findPubForFocus();
+  // The helper object whose table entry, in this process, is this window.
+  popup::PubState* findPubOfWindow(HWND window);
 
   static LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam);

@@ -37,35 +37,6 @@ std::uint32_t tableWindow(HWND w) { return core::TableWindow(win::toHandle(w)); 
 
 Pub* pubOf(popup::PubState* state) { return pubFromState(state); }
 
-// The helper-object state whose entry lists exactly this window, in this
-// process.
-popup::PubState* stateOfWindow(HWND window) {
-  if (!shell().configured()) return nullptr;
-  const std::uint32_t w = tableWindow(window);
-  const DWORD pid = GetCurrentProcessId();
-  for (const BrowserEntry& e : shell().table().Entries())
-    if (e.processId == pid && e.pubObject && e.frameWindow == w) return shell().tokens().find(e.pubObject);
-  return nullptr;
-}
-
-// Timers 1 and 2 live on a CPub's own frame window: that CPub is the one
-// they serve (the focus may be in another window of the same thread, whose
-// page would otherwise be swept twice and this one never).  The focus chain
-// is the way back only for a window not listed by itself.
-void CALLBACK timerProcedure(HWND window, UINT message, UINT_PTR id, DWORD time) {
-  if (id == popup::kTimerBlockCursor || !shell().configured()) {
-    win::PopupShell::TimerProc(window, message, id, time);
-    return;
-  }
-  try {
-    popup::PubState* pub = stateOfWindow(window);
-    if (!pub) pub = shell().findPubForFocus();
-    popup::OnTimer(shell().context(), win::toHandle(window), static_cast<std::uint32_t>(id), pub);
-  } catch (...) {
-    // A tick that failed is simply lost; the next one comes in 5 ms.
-  }
-}
-
 }  // namespace
 
 Pub* pubFromState(popup::PubState* state) {
@@ -113,22 +84,18 @@ bool tableRemove(Pub* pub, HWND frame, DWORD processId) {
 
 Pub* findPubForWindow(HWND window) {
   if (!shell().configured()) return nullptr;
-  const DWORD pid = GetCurrentProcessId();
-  // The window and its parents, then the thread's own entry.
-  const std::vector<BrowserEntry> entries = shell().table().Entries();
-  for (HWND w = window; w; w = GetParent(w)) {
-    for (const BrowserEntry& e : entries) {
-      if (e.processId == pid && e.pubObject && e.frameWindow == tableWindow(w))
-        return pubOf(shell().tokens().find(e.pubObject));
-    }
-  }
-  return pubOf(shell().tokens().find(shell().table().FindByThread(GetCurrentThreadId(), pid)));
+  // The window and its parents (a bounded walk, as the focus lookup's), then
+  // the thread's own entry.
+  int steps = 0;
+  for (HWND w = window; w && steps < 256; w = GetParent(w), ++steps)
+    if (popup::PubState* state = shell().findPubOfWindow(w)) return pubOf(state);
+  return pubOf(shell().tokens().find(shell().table().FindByThread(GetCurrentThreadId(), GetCurrentProcessId())));
 }
 
 void loadCursors() { shell().loadCursors(); }
 HOOKPROC keyboardHookProc() { return &win::PopupShell::KeyboardProc; }
 HOOKPROC mouseHookProc() { return &win::PopupShell::MouseProc; }
-TIMERPROC timerProc() { return shell().configured() ? &timerProcedure : nullptr; }
+TIMERPROC timerProc() { return shell().configured() ? &win::PopupShell::TimerProc : nullptr; }
 
 bool decideNewWindow(Pub& pub) {
   return shell().configured() && popup::DecideNewWindow(shell().context(), pub.flags).block;
