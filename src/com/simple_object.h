@@ -14,7 +14,7 @@ class SimpleDualObject : public TypeInfoDispatch<Iface> {
  public:
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Iface)) {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Iface) || answersAlso(iid)) {
       *out = static_cast<Iface*>(this);
       this->AddRef();
       return S_OK;
@@ -44,6 +44,9 @@ class SimpleDualObject : public TypeInfoDispatch<Iface> {
 
  protected:
   virtual ~SimpleDualObject() = default;
+  // A further interface id answered with the dual interface (an event sink's
+  // dispinterface, for instance).
+  virtual bool answersAlso(REFIID) const { return false; }
 
  private:
   LONG refs_ = 0;

@@ -14,7 +14,7 @@
 #include <new>
 
 #include "com/classes.h"
-#include "com/dispatch_base.h"
+#include "com/simple_object.h"
 #include "content/page_click.h"
 #include "content/win/page_sinks.h"
 #include "core/win/browser_events.h"
@@ -65,34 +65,18 @@ ComPtr<I> firstArgument(const DISPPARAMS& p) {
   return out;
 }
 
+// A page event sink: a dual object that also answers the events'
+// dispinterface id it is advised for.
 template <class Iface>
-class EventSink : public TypeInfoDispatch<Iface> {
+class EventSink : public SimpleDualObject<Iface> {
  public:
   explicit EventSink(const IID& events) : events_(events) {}
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Iface) || iid == events_) {
-      *out = static_cast<Iface*>(this);
-      this->AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
 
  protected:
-  virtual ~EventSink() = default;
+  bool answersAlso(REFIID iid) const override { return iid == events_; }
 
  private:
   const IID& events_;
-  LONG refs_ = 0;
-  ModuleLock lock_;
 };
 
 class DocEventHandler final : public EventSink<IDocEventHandler> {

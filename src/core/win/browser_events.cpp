@@ -72,12 +72,9 @@ BrowserEvent decodeBrowserEvent(DISPID id, const DISPPARAMS* params) {
       ev.address = addressOf(arg(p, 7, 1));
       break;
     case kDispNavigateComplete2:
-      ev.kind = BrowserEventKind::NavigateComplete;
-      ev.frame = dispatchOf(arg(p, 2, 0));
-      ev.address = addressOf(arg(p, 2, 1));
-      break;
     case kDispDocumentComplete:
-      ev.kind = BrowserEventKind::DocumentComplete;
+      // Both carry (pDisp, URL).
+      ev.kind = id == kDispNavigateComplete2 ? BrowserEventKind::NavigateComplete : BrowserEventKind::DocumentComplete;
       ev.frame = dispatchOf(arg(p, 2, 0));
       ev.address = addressOf(arg(p, 2, 1));
       break;
