@@ -30,11 +30,20 @@ void Report(SweepServices& s, const std::string& why) {
 // ---------------------------------------------------------------------------
 // Position memo.
 
+PositionMemo::PositionMemo() {
+  for (auto& e : index_) e = kFree;
+}
+
 std::optional<page::Offsets> PositionMemo::find(const std::string& id) const {
+  const std::size_t h = std::hash<std::string>{}(id);
   std::lock_guard<std::mutex> hold(lock_);
-  for (int k = 0; k < writeIndex_; ++k)
-    if (slots_[k].id == id) return slots_[k].at;
-  return std::nullopt;
+  int best = -1;
+  for (std::size_t i = h & (kIndexSize - 1); index_[i] != kFree; i = (i + 1) & (kIndexSize - 1)) {
+    const int k = index_[i];
+    if (k < writeIndex_ && (best < 0 || k < best) && slots_[k].hash == h && slots_[k].id == id) best = k;
+  }
+  if (best < 0) return std::nullopt;
+  return slots_[best].at;
 }
 
 int PositionMemo::writeIndex() const {
@@ -42,11 +51,35 @@ int PositionMemo::writeIndex() const {
   return writeIndex_;
 }
 
+void PositionMemo::unindex(int slot) {
+  constexpr std::size_t mask = kIndexSize - 1;
+  std::size_t i = slots_[slot].hash & mask;
+  while (index_[i] != slot) i = (i + 1) & mask;
+  // Backward-shift deletion keeps every probe chain unbroken.
+  for (std::size_t j = (i + 1) & mask; index_[j] != kFree; j = (j + 1) & mask) {
+    const std::size_t home = slots_[index_[j]].hash & mask;
+    if (((j - home) & mask) >= ((j - i) & mask)) {
+      index_[i] = index_[j];
+      i = j;
+    }
+  }
+  index_[i] = kFree;
+}
+
 void PositionMemo::record(const std::string& id, page::Offsets at) {
+  const std::size_t h = std::hash<std::string>{}(id);
   std::lock_guard<std::mutex> hold(lock_);
-  slots_[writeIndex_].id = id;
-  slots_[writeIndex_].at = at;
-  writeIndex_ = writeIndex_ + 1 == kSlots ? 0 : writeIndex_ + 1;
+  const int k = writeIndex_;
+  Slot& slot = slots_[k];
+  if (slot.used) unindex(k);
+  slot.id = id;
+  slot.hash = h;
+  slot.at = at;
+  slot.used = true;
+  std::size_t i = h & (kIndexSize - 1);
+  while (index_[i] != kFree) i = (i + 1) & (kIndexSize - 1);
+  index_[i] = static_cast<std::int16_t>(k);
+  writeIndex_ = k + 1 == kSlots ? 0 : k + 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -252,12 +285,15 @@ void SweepAt(SweepServices& s, page::Document& document, int flags, int depth) {
 
 }  // namespace
 
-std::optional<std::string> LookUpCachedFile(page::UrlCache& cache, const std::string& address) {
+std::optional<std::string> LookUpCachedFile(page::UrlCache& cache, const std::string& address,
+                                            std::uint32_t* bufferBytes) {
   std::uint32_t bytes = kFirstCacheBuffer;
+  if (bufferBytes && *bufferBytes > bytes && *bufferBytes <= kCacheBufferLimit) bytes = *bufferBytes;
   for (int attempt = 0; attempt <= kCacheRetries; ++attempt) {
     const page::CacheAnswer answer = cache.query(address, bytes);
     switch (answer.kind) {
       case page::CacheAnswer::Kind::Found:
+        if (bufferBytes) *bufferBytes = bytes;
         if (answer.localPath.empty()) return std::nullopt;
         return answer.localPath;
       case page::CacheAnswer::Kind::NeedsBuffer:
@@ -273,7 +309,9 @@ std::optional<std::string> LookUpCachedFile(page::UrlCache& cache, const std::st
 
 bool IsAnimatedImage(SweepServices& s, const std::string& address) {
   ImageMemo& memo = s.memory.images;
-  auto path = LookUpCachedFile(s.cache, address);
+  std::uint32_t bytes = memo.bufferHint();
+  auto path = LookUpCachedFile(s.cache, address, &bytes);
+  memo.setBufferHint(std::min<std::uint32_t>(bytes, 4096));
   if (!path) {
     if (!shared::on(s.settings.blockUncachedImages) || memo.downloadFailedRecently(address)) return false;
     path = s.cache.download(address);

@@ -7,6 +7,7 @@
 // no exemption).  Everything here runs on the browser window's thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -16,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "core/shared_settings.h"
 #include "platform/page.h"
@@ -60,10 +62,23 @@ class PositionMemo {
   mutable std::mutex lock_;
   struct Slot {
     std::string id;
+    std::size_t hash = 0;
     page::Offsets at;
+    bool used = false;
   };
+  // An index of the used slots by the hash of their id (open addressing,
+  // linear probing, no allocation): a lookup compares only the slots whose
+  // id hashes alike instead of every slot, as a large page has thousands
+  // of ids and the sweep looks each one up every second.
+  static constexpr std::size_t kIndexSize = 1024;
+  static constexpr std::int16_t kFree = -1;
+  void unindex(int slot);
   Slot slots_[kSlots];
+  std::int16_t index_[kIndexSize];
   int writeIndex_ = 0;
+
+ public:
+  PositionMemo();
 };
 
 // Images already examined, so that an unchanged page is not decoded again on
@@ -87,6 +102,9 @@ class ImageMemo {
   void rememberFailedDownload(const std::string& address);
   void nextSweep();
   std::size_t size() const;
+  // The entry-information size that answered last (a starting point only).
+  std::uint32_t bufferHint() const { return bufferHint_.load(std::memory_order_relaxed); }
+  void setBufferHint(std::uint32_t bytes) { bufferHint_.store(bytes, std::memory_order_relaxed); }
 
  private:
   static std::string key(const std::string& address, const std::string& path, const page::FileStamp& stamp);
@@ -96,6 +114,7 @@ class ImageMemo {
   std::unordered_map<std::string, std::uint64_t> failures_;  // address -> sweep of the failure
   std::deque<std::string> failureOrder_;
   std::uint64_t sweep_ = 0;
+  std::atomic<std::uint32_t> bufferHint_{80};
 };
 
 // The per-process memory of the sweep.
@@ -137,7 +156,10 @@ bool IsAnimatedImage(SweepServices& s, const std::string& address);
 inline constexpr std::uint32_t kFirstCacheBuffer = 80;
 inline constexpr int kCacheRetries = 4;
 inline constexpr std::uint32_t kCacheBufferLimit = 1u << 20;
-std::optional<std::string> LookUpCachedFile(page::UrlCache& cache, const std::string& address);
+// `bufferBytes`, when given, is the size to start with and receives the
+// size that answered (the image pass starts the next lookup there).
+std::optional<std::string> LookUpCachedFile(page::UrlCache& cache, const std::string& address,
+                                            std::uint32_t* bufferBytes = nullptr);
 
 // ASCII upper-case copy (page values are compared with upper-case constants).
 std::string UpperAscii(std::string_view text);

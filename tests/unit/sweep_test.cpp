@@ -153,6 +153,30 @@ TEST(SweepFloating, MemoWrapsAfter256AndThenSearchesOnlyTheNewSlots) {
   EXPECT_EQ(memo.find("e200"), (qv::page::Offsets{1, 2})) << "the first equal slot wins";
 }
 
+// The memo's index answers exactly as the plain search of slots
+// 0..writeIndex-1 in slot order does, through many wraps and overwrites.
+TEST(SweepFloating, MemoIndexAnswersAsTheLinearSearch) {
+  content::PositionMemo memo;
+  struct Slot { std::string id; qv::page::Offsets at; };
+  std::vector<Slot> model(256);
+  int writeIndex = 0;
+  std::uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+  for (int op = 0; op < 20000; ++op) {
+    const std::string id = "id" + std::to_string(next() % 400);
+    std::optional<qv::page::Offsets> expected;
+    for (int k = 0; k < writeIndex && !expected; ++k)
+      if (model[k].id == id) expected = model[k].at;
+    ASSERT_EQ(memo.find(id), expected) << "op " << op;
+    if (next() % 2) {
+      const qv::page::Offsets at{static_cast<int>(next()), op};
+      memo.record(id, at);
+      model[writeIndex] = {id, at};
+      writeIndex = (writeIndex + 1) % 256;
+    }
+  }
+}
+
 TEST(SweepFloating, FloatingAdTwoFramesDeepIsFound) {
   World w;
   auto inner = w.page.addFrame()->addFrame();
