@@ -15,6 +15,7 @@
 #include "core/pub_host.h"
 #include "core/shared_settings.h"
 #include "page_doubles.h"
+#include "pub_test_support.h"
 
 extern "C" {
 struct QvTestGdiplusInput {
@@ -264,6 +265,64 @@ TEST_F(Sweep, AScriptedPageLosesEachKindOfAdThroughTheAdapter) {
   EXPECT_EQ(top->refs(), topRefs);
   EXPECT_EQ(deep->refs(), deepRefs);
   EXPECT_EQ(pagedbl::liveDoubles(), liveBefore) << "collections and enumerators released";
+}
+
+// The helper object's one-second timer sweeps the browser's page through
+// the module's own seam: a Flash object on the page and a floating ad two
+// frames deep are hidden, the shared counter rises, the status text shows;
+// a secure page is exempt and keeps its Flash.
+TEST(SweepThroughTheHelperObject, TimerOneSweepsThePageUnlessItIsExempt) {
+  qv::SharedSettings* s = qvtest::sharedRecord();
+  ASSERT_NE(s, nullptr);
+  const qv::SharedSettings saved = *s;
+  s->floatingEnable = 1;
+  s->blockFlash = 1;
+  s->blockImages = 0;
+  s->showFloatingStatusMsg = 1;
+  auto browser = pagedbl::make<standin::Browser>();
+  ComPtr<IObjectWithSite> pub = standin::createPub();
+  ASSERT_TRUE(pub);
+  ASSERT_EQ(pub->SetSite(static_cast<IWebBrowser2*>(browser.Get())), S_OK);
+
+  auto makePage = [](const wchar_t* adId, ComPtr<pagedbl::Element>* flash, ComPtr<pagedbl::Element>* ad) {
+    auto page = pagedbl::make<pagedbl::Document>();
+    *flash = page->add(L"OBJECT");
+    (*flash)->classid = L"CLSID:D27CDB6E-AE6D-11CF-96B8-444553540000";
+    *ad = page->addFrame()->addFrame()->add(L"DIV");
+    (*ad)->id = adId;
+    (*ad)->current->display = L"block";
+    (*ad)->current->position = L"absolute";
+    (*ad)->style->top = L"0px";
+    (*ad)->style->zIndex = 1;
+    return page;
+  };
+
+  ComPtr<pagedbl::Element> flash, ad;
+  ASSERT_TRUE(browser->load(L"https://secure.example/qv-seam/"));
+  auto securePage = makePage(L"seam-secure", &flash, &ad);
+  browser->document->content = static_cast<IHTMLDocument2*>(securePage.Get());
+  standin::pump(1300);
+  EXPECT_TRUE(flash->style->set.empty()) << "a secure page is exempt from the sweep";
+  EXPECT_TRUE(ad->style->set.empty());
+  browser->document->content.Reset();
+
+  const std::int32_t before = s->floatingBlockedSession;
+  ASSERT_TRUE(browser->load(L"http://ads.example/qv-seam/"));
+  auto page = makePage(L"seam-ad", &flash, &ad);
+  browser->document->content = static_cast<IHTMLDocument2*>(page.Get());
+  EXPECT_TRUE(standin::pumpUntil([&] { return flash->hidden() && ad->hidden(); }, 3000));
+  EXPECT_EQ(s->floatingBlockedSession, before + 1);
+  EXPECT_EQ(browser->document->window->defaultStatus, L"Quillvane blocked floating Ads in this page!");
+
+  browser->document->content.Reset();
+  browser->quit();
+  pub.Reset();
+  browser->document.Reset();
+  browser.Reset();
+  s->floatingEnable = saved.floatingEnable;
+  s->blockFlash = saved.blockFlash;
+  s->blockImages = saved.blockImages;
+  s->showFloatingStatusMsg = saved.showFloatingStatusMsg;
 }
 
 }  // namespace
