@@ -26,6 +26,8 @@
 namespace {
 
 using namespace qv::adware;
+using qv::adware::win::listFilePath;
+using qv::adware::win::readListFile;
 
 // Three add-ons of the shipped list and one helper object that is not on it.
 const char* const kPlanted[] = {"{00000000-0000-0000-0000-000000000001}", "{00000000-6CB0-410C-8C3D-8FA8D2011D0A}",
@@ -55,6 +57,9 @@ bool keyExists(HKEY root, const std::string& path) {
 // Every key and value below `root`, one line each, in enumeration order:
 // what a registry export holds.
 void dump(HKEY root, const std::string& path, std::vector<std::string>& out) {
+  // Wine's own run-time copy of the user's system parameters comes and goes
+  // with the processes of the prefix.
+  if (path == "Software\\Wine\\Temporary System Parameters") return;
   HKEY k = nullptr;
   if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
   out.push_back("[" + path + "]");
@@ -152,6 +157,8 @@ TEST(AdwarePageWin, ScanConfirmCleanAndKillBitsThroughThePage) {
     RegDeleteTreeA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + id).c_str());
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, (bho + "\\" + id).c_str());
   }
+  // The parents of the planted keys exist before, as on any machine.
+  setDefault(HKEY_CURRENT_USER, "Software\\Classes\\CLSID", "");
   plantClass(HKEY_LOCAL_MACHINE, "Software\\Classes", kLegit, "Example Helper");
   setDefault(HKEY_LOCAL_MACHINE, bho + "\\" + kLegit, "");
   const auto before = dumpAll();
@@ -184,6 +191,7 @@ TEST(AdwarePageWin, ScanConfirmCleanAndKillBitsThroughThePage) {
   psh.phpage = &page;
   HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&psh));
   ASSERT_NE(sheet, nullptr);
+  ShowWindow(sheet, SW_SHOW);
   HWND pw = PropSheet_GetCurrentPageHwnd(sheet);
   ASSERT_TRUE(pumpUntil([&] { return itemText(pw, IDC_ADW_STATUS) == "ready"; }, 20000));
 
@@ -210,7 +218,12 @@ TEST(AdwarePageWin, ScanConfirmCleanAndKillBitsThroughThePage) {
   SendDlgItemMessageA(pw, IDC_ADW_LIST, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
   EXPECT_STREQ(line, "0001   adware: autosearch rating: parasite");
   EXPECT_EQ(SendDlgItemMessageA(pw, IDC_ADW_AUTOBLOCK, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-  if (const char* hold = std::getenv("QV_ADWARE_HOLD_MS")) pumpUntil([] { return false; }, atoi(hold));
+  // For a screenshot: QV_ADWARE_HOLD_MS keeps the page up that long after
+  // creating the file named by QV_ADWARE_READY.
+  if (const char* hold = std::getenv("QV_ADWARE_HOLD_MS")) {
+    if (const char* ready = std::getenv("QV_ADWARE_READY")) CloseHandle(CreateFileA(ready, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    pumpUntil([] { return false; }, atoi(hold));
+  }
 
   // Scan, answer Yes, let timer 1 clean.
   g_boxes.clear();
