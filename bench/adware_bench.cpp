@@ -4,12 +4,46 @@
 
 #include <cstdio>
 
+#include <unordered_map>
+
 #include "adware/scan.h"
-#include "fakes/fake_registry.h"
 
 namespace {
 
 using namespace qv::adware;
+
+// Class keys by lower-cased path with their default value: a registry with
+// indexed look-ups, so that the numbers are the scan's own (the test fake
+// searches its keys one by one).
+class MapRegistry final : public qv::Registry {
+ public:
+  void put(const std::string& path, const std::string& value) { keys_[lowerAscii(path)] = value; }
+  qv::RegOpen open(qv::RegRoot, std::string_view path) override {
+    qv::RegOpen r;
+    auto it = keys_.find(lowerAscii(path));
+    r.status = it == keys_.end() ? qv::RegStatus::NotFound : qv::RegStatus::Ok;
+    if (it != keys_.end()) r.key = std::make_unique<Key>(it->second);
+    return r;
+  }
+  qv::RegOpen create(qv::RegRoot, std::string_view) override { return {}; }
+  qv::RegStatus deleteKey(qv::RegRoot, std::string_view) override { return qv::RegStatus::Failed; }
+  qv::RegStatus deleteTree(qv::RegRoot, std::string_view) override { return qv::RegStatus::Failed; }
+
+ private:
+  struct Key final : qv::RegistryKey {
+    explicit Key(const std::string& v) : value(qv::RegValue::string(v)) {}
+    qv::RegStatus query(std::string_view name, qv::RegValue& out) override {
+      if (!name.empty()) return qv::RegStatus::NotFound;
+      out = value;
+      return qv::RegStatus::Ok;
+    }
+    qv::RegStatus set(std::string_view, const qv::RegValue&) override { return qv::RegStatus::AccessDenied; }
+    qv::RegStatus deleteValue(std::string_view) override { return qv::RegStatus::AccessDenied; }
+    qv::RegStatus enumSubkey(std::uint32_t, std::string&) override { return qv::RegStatus::NotFound; }
+    qv::RegValue value;
+  };
+  std::unordered_map<std::string, std::string> keys_;
+};
 
 std::string classId(unsigned n, bool upper) {
   char buf[40];
@@ -26,13 +60,12 @@ struct World {
       const unsigned n = i < matches ? i * 5800 / std::max(matches, 1u) : 100000 + i;
       table.push_back({classId(n, false), false});
       if (i < matches) {
-        reg.put(qv::RegRoot::ClassesRoot, "CLSID\\" + classId(n, false), "", qv::RegValue::string("Toolbar Class"));
-        reg.put(qv::RegRoot::ClassesRoot, "CLSID\\" + classId(n, false) + "\\InprocServer32", "",
-                qv::RegValue::string("C:\\Program Files\\Toolbar\\bar.dll"));
+        reg.put("CLSID\\" + classId(n, false), "Toolbar Class");
+        reg.put("CLSID\\" + classId(n, false) + "\\InprocServer32", "C:\\Program Files\\Toolbar\\bar.dll");
       }
     }
   }
-  qv::fake::FakeRegistry reg;
+  MapRegistry reg;
   std::vector<ListRecord> records;
   std::vector<RegisteredEntry> table;
 };
