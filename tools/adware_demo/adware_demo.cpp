@@ -86,6 +86,11 @@ int countKillBits(const std::vector<ListRecord>& records) {
 int main(int argc, char** argv) {
   const std::string cmd = argc > 1 ? argv[1] : "";
   if (cmd == "plant-legit") {
+    // The parent of the user's class keys, present on any Windows machine
+    // (a fresh prefix may lack it), so that cleaning leaves it as it found it.
+    HKEY k = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID", 0, nullptr, 0, KEY_READ, nullptr, &k, nullptr) == 0)
+      RegCloseKey(k);
     std::printf("a legitimate helper object (not on the list):\n");
     plant(HKEY_LOCAL_MACHINE, kLegit, "Example Helper", true);
     return 0;
