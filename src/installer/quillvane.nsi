@@ -37,7 +37,6 @@ ManifestSupportedOS all
 !include "${QV_FILES_NSH}"
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
-!include "x64.nsh"
 !include "FileFunc.nsh"
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${QV_PRODUCT}"
@@ -215,11 +214,6 @@ FunctionEnd
 ; --- install -----------------------------------------------------------------
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "${QV_PRODUCT} needs 64-bit Windows." /SD IDOK
-    SetErrorLevel 2
-    Quit
-  ${EndIf}
   SetRegView 64
   UserInfo::GetAccountType
   Pop $0
