@@ -60,7 +60,9 @@ HRESULT InlineStyle::get_top(VARIANT* p) {
   return S_OK;
 }
 HRESULT InlineStyle::get_zIndex(VARIANT* p) {
-  if (zIndex) {
+  if (zIndexAs) {
+    *p = *zIndexAs;
+  } else if (zIndex) {
     V_VT(p) = VT_I4;
     V_I4(p) = *zIndex;
   } else {

@@ -202,6 +202,43 @@ TEST_F(Sweep, AScriptedPageLosesEachKindOfAdThroughTheAdapter) {
   EXPECT_EQ(pagedbl::liveDoubles(), liveBefore) << "collections and enumerators released";
 }
 
+// The z-index as the browser may shape it: only a 32-bit payload of 1
+// pins the element.
+TEST_F(Sweep, OnlyAZIndexPayloadOfOnePinsAFloatingAd) {
+  struct Case {
+    const char* name;
+    VARTYPE type;
+    long long payload;
+    bool hidden;
+  };
+  const Case cases[] = {{"I4 1", VT_I4, 1, true},     {"I2 1", VT_I2, 1, true},
+                        {"UI1 1", VT_UI1, 1, true},   {"I4 2", VT_I4, 2, false},
+                        {"I4 0", VT_I4, 0, false},    {"empty", VT_EMPTY, 0, false},
+                        {"bool true", VT_BOOL, -1, false}, {"R8 1.0", VT_R8, 1, false}};
+  int n = 0;
+  for (const Case& c : cases) {
+    auto page = pagedbl::make<pagedbl::Document>();
+    auto e = page->add(L"DIV");
+    e->id = L"z-case-" + std::to_wstring(n++);
+    e->current->display = L"block";
+    e->current->position = L"absolute";
+    e->style->top = L"4px";
+    VARIANT z;
+    VariantInit(&z);
+    V_VT(&z) = c.type;
+    if (c.type == VT_R8) V_R8(&z) = static_cast<double>(c.payload);
+    else if (c.type == VT_BOOL) V_BOOL(&z) = VARIANT_TRUE;
+    else if (c.type == VT_I2) V_I2(&z) = static_cast<SHORT>(c.payload);
+    else if (c.type == VT_UI1) V_UI1(&z) = static_cast<BYTE>(c.payload);
+    else V_I4(&z) = static_cast<LONG>(c.payload);
+    e->style->zIndexAs = z;
+    qv::SharedSettings settings;
+    qv::content::win::sweepHtmlDocument(static_cast<IHTMLDocument2*>(page.Get()), qv::content::SweepFloating,
+                                        settings, [] { return nullptr; });
+    EXPECT_EQ(e->hidden(), c.hidden) << c.name;
+  }
+}
+
 // The helper object's one-second timer sweeps the browser's page through
 // the module's own seam: a Flash object on the page and a floating ad two
 // frames deep are hidden, the shared counter rises, the status text shows;
