@@ -438,7 +438,7 @@ TEST_F(StandIn, SetSiteNullWithoutQuitUndoesEverythingAndTheModuleUnloads) {
   IObjectWithSite* raw = pub.Detach();
   quitted = true;
   EXPECT_EQ(raw->Release(), 0u) << "nothing holds the object";
-  auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(qvtest::module(), "DllCanUnloadNow"));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllCanUnloadNow")));
   EXPECT_EQ(canUnload(), S_OK);
 }
 
