@@ -95,19 +95,23 @@ bool IsSiteExempt(PopupContext& ctx, PubState& pub, std::optional<std::string_vi
   if (startsWithNoCase(*address, "https:")) return true;
   if (!on(ctx.settings.enableWhiteList)) return false;
 
-  std::optional<bool> found;
+  // haveList is false when the white list is missing.  (Two flags rather
+  // than an optional<bool>: the 32-bit optimiser takes the optional's later
+  // read for an uninitialised one and warns.)
+  bool listed = false;
+  bool haveList = false;
   {
     MutexLock lock(pub.dataMutex, kWhiteListWaitMs);
     if (!lock.owned()) return false;
-    found = pub.host ? pub.host->whiteListFind(*address) : std::nullopt;
+    if (const std::optional<bool> found = pub.host ? pub.host->whiteListFind(*address) : std::nullopt) {
+      haveList = true;
+      listed = *found;
+    }
   }
   // The message box waits for the user: never while other processes wait
   // for the data mutex.
-  if (!found) {
-    if (report == MissingWhiteList::Report) ctx.messages.showString(IDS_ERR_OPENWHITELIST);
-    return false;
-  }
-  return *found;
+  if (!haveList && report == MissingWhiteList::Report) ctx.messages.showString(IDS_ERR_OPENWHITELIST);
+  return listed;
 }
 
 bool ShouldBlockNow(PopupContext& ctx, const PubState& pub) {

@@ -277,8 +277,14 @@ HRESULT Document::query(REFIID iid, void** out) {
   if (iid == IID_IOleObject) return give(static_cast<IOleObject*>(this), out);
   if (iid == IID_ICustomDoc) return give(static_cast<ICustomDoc*>(this), out);
   if (iid == IID_IConnectionPointContainer) return give(static_cast<IConnectionPointContainer*>(this), out);
+  if (iid == IID_IOleContainer && content) return content->QueryInterface(iid, out);  // the page's frames
   *out = nullptr;
   return E_NOINTERFACE;
+}
+STDMETHODIMP Document::get_all(IHTMLElementCollection** p) {
+  if (content) return content->get_all(p);
+  *p = nullptr;
+  return E_NOTIMPL;  // a page without content: the sweep finds nothing
 }
 STDMETHODIMP Document::get_parentWindow(IHTMLWindow2** p) { return window.CopyTo(p); }
 STDMETHODIMP Document::GetClientSite(IOleClientSite** out) { return site.CopyTo(out); }

@@ -164,6 +164,7 @@ class Document final : public StubIHTMLDocument2,
   STANDIN_IUNKNOWN
   HRESULT query(REFIID iid, void** out);
   STDMETHODIMP get_parentWindow(IHTMLWindow2** p) override;
+  STDMETHODIMP get_all(IHTMLElementCollection** p) override;
   STDMETHODIMP GetClientSite(IOleClientSite** out) override;
   STDMETHODIMP SetUIHandler(IDocHostUIHandler* handler) override;
   STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
@@ -176,6 +177,9 @@ class Document final : public StubIHTMLDocument2,
   ComPtr<ConnectionPoint> events;          // HTMLDocumentEvents2
   ComPtr<ConnectionPoint> propertyNotify;  // IPropertyNotifySink
   ComPtr<IDocHostUIHandler> uiHandler;     // what SetUIHandler installed
+  // The page's elements and frames for the content sweep (get_all and
+  // IOleContainer go to it); without it the page has no elements.
+  ComPtr<IHTMLDocument2> content;
   int setUIHandlerCalls = 0;
 };
 

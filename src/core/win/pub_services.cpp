@@ -11,6 +11,7 @@
 
 #include "com/classes.h"
 #include "com/module.h"
+#include "content/win/page_mshtml.h"
 #include "core/browser_table.h"
 #include "core/popup.h"
 #include "core/shared_settings.h"
@@ -67,8 +68,14 @@ void removeTray(Pub&) {}
 void showOptions(Pub&, int) {}
 // PLACEHOLDER until the context-menu work lands: the browser shows its own.
 HRESULT showContextMenu(Pub&, DWORD, POINT*, IUnknown*, IDispatch*) { return S_FALSE; }
-// PLACEHOLDER until the content sweep lands.
-void sweepDocument(Pub&, IDispatch*, int) {}
+// The content sweep (content/win/page_mshtml.h); the status notice goes to
+// the helper object that owns the focused window.
+void sweepDocument(Pub&, IDispatch* document, int sweepFlags) {
+  content::win::sweepHtmlDocument(document, sweepFlags, shared(), [] {
+    popup::PubState* state = shell().configured() ? shell().findPubForFocus() : nullptr;
+    return state ? state->host : nullptr;
+  });
+}
 
 }  // namespace pubsvc
 
