@@ -7,19 +7,20 @@
 #include <new>
 
 #include "com/classes.h"
+#include "core/popup.h"
 #include "content/win/page_sinks.h"
 #include "core/win/browser_events.h"
-#include "core/win/com_guard.h"
+#include "com/guarded.h"
 #include "core/win/pub_services.h"
 
 namespace qv::com {
 namespace {
 
-constexpr UINT_PTR kBlockCursorTimer = 0;
-constexpr UINT_PTR kSweepTimer = 1;
-constexpr UINT kSweepPeriodMs = 1000;
-constexpr UINT_PTR kDialogWatchTimer = 2;
-constexpr UINT kDialogWatchPeriodMs = 5;
+using popup::kDialogWatchPeriodMs;
+using popup::kSweepPeriodMs;
+constexpr UINT_PTR kBlockCursorTimer = popup::kTimerBlockCursor;
+constexpr UINT_PTR kSweepTimer = popup::kTimerSweep;
+constexpr UINT_PTR kDialogWatchTimer = popup::kTimerDialogWatch;
 constexpr DWORD kShowScriptError = 40;  // OLECMDID_SHOWSCRIPTERROR
 
 bool sameObject(IUnknown* a, IUnknown* b) {

@@ -26,6 +26,7 @@
 #include "core/pub_navigation.h"
 #include "platform/mutex.h"
 #include "quillvane_i.h"
+#include "whitelist/win/whitelist_object.h"
 
 namespace qv::com {
 
@@ -137,7 +138,7 @@ class Pub final : public IObjectWithSite,
   ComPtr<IDocHostUIHandler> defaultUIHandler;
   ComPtr<IOleCommandTarget> defaultCommandTarget;
   std::string whiteListPath;
-  ComPtr<IUnknown> whiteList;
+  WhiteListOwner whiteList;  // revokes its running-object entry when let go
   std::unique_ptr<NamedMutex> dataMutex;
   std::unique_ptr<NamedMutex> optionsMutex;
   ULONG_PTR gdiplusToken = 0;

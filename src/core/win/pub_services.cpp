@@ -52,7 +52,7 @@ HRESULT preparePub(Pub& pub) {
   if (FAILED(hr)) return hr;
   pub.dataMutex = std::move(resources.dataMutex);
   pub.optionsMutex = std::move(resources.optionsMutex);
-  pub.whiteList = resources.whiteList;
+  pub.whiteList = std::move(resources.whiteList);
   pub.whiteListPath = std::move(resources.whiteListPath);
   pub.flags.dataMutex = pub.dataMutex.get();
   shell().configureForModule();  // the first CPub of the process sets it up
