@@ -1,0 +1,280 @@
+// Quillvane.skn, the skin library.  Between SetDialogSkin and
+// RemoveDialogSkin every dialog and property sheet (frame and pages) that
+// the calling thread creates is drawn in the loaded skin's colours:
+// backgrounds, static text, check boxes, radio buttons and group boxes
+// through the WM_CTLCOLOR* answers of their dialog, push buttons painted by
+// the library.  A thread-local CBT hook finds the windows as they are
+// created; every subclass, brush and the hook are undone by
+// RemoveDialogSkin or ExitSkinMagicLib, and a window that goes earlier takes
+// its subclass with it.
+//
+// State is per thread: a browser tab's thread skins its own sheet only.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "skin/skin_format.h"
+
+namespace {
+
+using qv::skin::Part;
+using qv::skin::Skin;
+
+constexpr UINT_PTR kDialogSubclass = 0x51565344;  // "QVSD"
+constexpr UINT_PTR kButtonSubclass = 0x51565342;  // "QVSB"
+constexpr int kParts = static_cast<int>(Part::Count);
+
+struct Subclassed {
+  HWND window;
+  SUBCLASSPROC proc;
+  UINT_PTR id;
+  LONG_PTR mechanism;  // the window procedure right after subclassing
+};
+
+struct ThreadSkin {
+  std::optional<Skin> skin;
+  HHOOK hook = nullptr;
+  std::array<HBRUSH, kParts> brushes{};
+  std::vector<Subclassed> windows;
+};
+
+thread_local ThreadSkin* t_state = nullptr;
+HINSTANCE g_self = nullptr;
+
+COLORREF colorOf(const ThreadSkin& s, Part p, int systemIndex) {
+  const auto c = s.skin ? s.skin->color(p) : std::nullopt;
+  return c ? static_cast<COLORREF>(*c) : GetSysColor(systemIndex);
+}
+
+HBRUSH brushOf(const ThreadSkin& s, Part p) { return s.brushes[static_cast<int>(p)]; }
+
+void forget(ThreadSkin& s, HWND w, UINT_PTR id) {
+  for (auto it = s.windows.begin(); it != s.windows.end(); ++it)
+    if (it->window == w && it->id == id) {
+      s.windows.erase(it);
+      return;
+    }
+}
+
+LRESULT CALLBACK dialogProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+  auto* s = reinterpret_cast<ThreadSkin*>(data);
+  if (!s) return DefSubclassProc(w, msg, wp, lp);  // left as a pass-through
+  switch (msg) {
+    case WM_ERASEBKGND:
+      // Drawn here rather than by the theme's page texture.
+      if (HBRUSH b = brushOf(*s, Part::Dialog)) {
+        RECT r{};
+        GetClientRect(w, &r);
+        FillRect(reinterpret_cast<HDC>(wp), &r, b);
+        return 1;
+      }
+      break;
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (HBRUSH b = brushOf(*s, Part::Dialog)) {
+        auto dc = reinterpret_cast<HDC>(wp);
+        SetTextColor(dc, colorOf(*s, Part::Text, COLOR_BTNTEXT));
+        SetBkColor(dc, colorOf(*s, Part::Dialog, COLOR_BTNFACE));
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(b);
+      }
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(w, dialogProc, id);
+      forget(*s, w, id);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(w, msg, wp, lp);
+}
+
+void paintButton(ThreadSkin& s, HWND w, HDC dc) {
+  RECT r{};
+  GetClientRect(w, &r);
+  const LRESULT state = SendMessageA(w, BM_GETSTATE, 0, 0);
+  const bool pushed = (state & BST_PUSHED) != 0;
+  const bool focused = (state & BST_FOCUS) != 0 || GetFocus() == w;
+  FillRect(dc, &r, brushOf(s, Part::Button) ? brushOf(s, Part::Button) : GetSysColorBrush(COLOR_BTNFACE));
+  HBRUSH frame = brushOf(s, Part::Frame) ? brushOf(s, Part::Frame) : GetSysColorBrush(COLOR_WINDOWFRAME);
+  FrameRect(dc, &r, frame);
+  if ((GetWindowLongPtrA(w, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON || focused) {
+    RECT inner = r;
+    InflateRect(&inner, -1, -1);
+    FrameRect(dc, &inner, frame);
+  }
+  char text[256] = {};
+  GetWindowTextA(w, text, sizeof text);
+  RECT t = r;
+  if (pushed) OffsetRect(&t, 1, 1);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, IsWindowEnabled(w) ? colorOf(s, Part::ButtonText, COLOR_BTNTEXT) : GetSysColor(COLOR_GRAYTEXT));
+  HGDIOBJ old = nullptr;
+  if (auto font = reinterpret_cast<HFONT>(SendMessageA(w, WM_GETFONT, 0, 0))) old = SelectObject(dc, font);
+  DrawTextA(dc, text, -1, &t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  if (old) SelectObject(dc, old);
+  if (focused) {
+    RECT f = r;
+    InflateRect(&f, -4, -4);
+    DrawFocusRect(dc, &f);
+  }
+}
+
+LRESULT CALLBACK buttonProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+  auto* s = reinterpret_cast<ThreadSkin*>(data);
+  if (!s) return DefSubclassProc(w, msg, wp, lp);
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(w, &ps);
+      if (dc) paintButton(*s, w, dc);
+      EndPaint(w, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      paintButton(*s, w, reinterpret_cast<HDC>(wp));
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(w, buttonProc, id);
+      forget(*s, w, id);
+      break;
+    case BM_SETSTATE:
+    case BM_SETSTYLE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case WM_SETTEXT: {
+      // The control draws itself on these; draw over it in the skin.
+      const LRESULT r = DefSubclassProc(w, msg, wp, lp);
+      InvalidateRect(w, nullptr, FALSE);
+      return r;
+    }
+    default:
+      break;
+  }
+  return DefSubclassProc(w, msg, wp, lp);
+}
+
+void track(ThreadSkin& s, HWND w, SUBCLASSPROC proc, UINT_PTR id) {
+  if (SetWindowSubclass(w, proc, id, reinterpret_cast<DWORD_PTR>(&s)))
+    s.windows.push_back({w, proc, id, GetWindowLongPtrA(w, GWLP_WNDPROC)});
+}
+
+LRESULT CALLBACK cbtProc(int code, WPARAM wp, LPARAM lp) {
+  ThreadSkin* s = t_state;
+  if (code == HCBT_CREATEWND && s) {
+    auto w = reinterpret_cast<HWND>(wp);
+    char cls[32] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpA(cls, "#32770") == 0) {
+      track(*s, w, dialogProc, kDialogSubclass);
+    } else if (lstrcmpiA(cls, "Button") == 0 && brushOf(*s, Part::Button)) {
+      const auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lp);
+      const LONG style = create && create->lpcs ? create->lpcs->style : static_cast<LONG>(GetWindowLongPtrA(w, GWL_STYLE));
+      const LONG type = style & 0x0F;
+      if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) track(*s, w, buttonProc, kButtonSubclass);
+    }
+  }
+  return CallNextHookEx(s ? s->hook : nullptr, code, wp, lp);
+}
+
+void freeBrushes(ThreadSkin& s) {
+  for (HBRUSH& b : s.brushes) {
+    if (b) DeleteObject(b);
+    b = nullptr;
+  }
+}
+
+// Takes the skin off every window still skinned and frees what it used.
+void unskin(ThreadSkin& s) {
+  if (s.hook) UnhookWindowsHookEx(s.hook);
+  s.hook = nullptr;
+  std::vector<HWND> repaint;
+  for (const Subclassed& e : s.windows) {
+    if (!IsWindow(e.window)) continue;
+    if (GetWindowLongPtrA(e.window, GWLP_WNDPROC) == e.mechanism) {
+      RemoveWindowSubclass(e.window, e.proc, e.id);
+    } else {
+      // Someone subclassed the window after us; removing our entry could
+      // put the original procedure back and cut them out.  Stay as a
+      // pass-through instead, and keep the library loaded for it.
+      SetWindowSubclass(e.window, e.proc, e.id, 0);
+      HMODULE pinned = nullptr;
+      GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                         reinterpret_cast<LPCSTR>(&cbtProc), &pinned);
+    }
+    repaint.push_back(e.window);
+  }
+  s.windows.clear();
+  for (HWND w : repaint) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  freeBrushes(s);
+}
+
+}  // namespace
+
+extern "C" {
+
+// Starts (or restarts) the calling thread's skinning; no skin loaded yet.
+__declspec(dllexport) BOOL WINAPI InitSkinMagicLib(HINSTANCE, LPCSTR, LPCSTR, LPCSTR) {
+  if (t_state) unskin(*t_state);
+  else t_state = new ThreadSkin();
+  t_state->skin.reset();
+  return TRUE;
+}
+
+// Reads a skin (skin_format.h) from a resource of `module`.
+__declspec(dllexport) BOOL WINAPI LoadSkinFromResource(HINSTANCE module, LPCSTR name, LPCSTR type) {
+  if (!t_state) return FALSE;
+  HRSRC res = FindResourceA(module, name, type);
+  if (!res) return FALSE;
+  HGLOBAL data = LoadResource(module, res);
+  const DWORD size = SizeofResource(module, res);
+  const void* bytes = data ? LockResource(data) : nullptr;
+  if (!bytes) return FALSE;
+  auto parsed = qv::skin::parseSkin(std::string_view(static_cast<const char*>(bytes), size));
+  if (!parsed.skin) return FALSE;
+  t_state->skin = std::move(parsed.skin);
+  return TRUE;
+}
+
+// Skins the dialogs the calling thread creates from now on.  With no skin
+// loaded, or a skin that keeps the system's look, nothing is hooked.
+__declspec(dllexport) BOOL WINAPI SetDialogSkin(LPCSTR) {
+  ThreadSkin* s = t_state;
+  if (!s) return FALSE;
+  if (s->hook || !s->skin || s->skin->classic()) return TRUE;
+  for (int i = 0; i < kParts; ++i)
+    if (const auto c = s->skin->colors[i]) s->brushes[static_cast<std::size_t>(i)] = CreateSolidBrush(*c);
+  s->hook = SetWindowsHookExA(WH_CBT, cbtProc, nullptr, GetCurrentThreadId());
+  if (!s->hook) {
+    freeBrushes(*s);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+__declspec(dllexport) BOOL WINAPI RemoveDialogSkin() {
+  if (t_state) unskin(*t_state);
+  return TRUE;
+}
+
+__declspec(dllexport) void WINAPI ExitSkinMagicLib() {
+  if (!t_state) return;
+  unskin(*t_state);
+  delete t_state;
+  t_state = nullptr;
+}
+
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) g_self = self;
+  return TRUE;
+}
+
+}  // extern "C"
