@@ -81,7 +81,7 @@ def write_ico(path):
         f.write(data)
 
 
-def write_banner(path, w=357, h=52):
+def write_banner(path, w=420, h=52):
     img = [[(0, 0, 0)] * w for _ in range(h)]
     for y in range(h):
         for x in range(w):

@@ -10,7 +10,6 @@
 //
 // State is per thread: a browser tab's thread skins its own sheet only.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <array>
 #include <optional>
@@ -24,15 +23,21 @@ namespace {
 using qv::skin::Part;
 using qv::skin::Skin;
 
-constexpr UINT_PTR kDialogSubclass = 0x51565344;  // "QVSD"
-constexpr UINT_PTR kButtonSubclass = 0x51565342;  // "QVSB"
 constexpr int kParts = static_cast<int>(Part::Count);
 
+enum class Kind { Dialog, Button };
+
+// A window whose procedure the library replaced.  The library keeps its own
+// table rather than the common controls' subclass chain: that chain looks
+// its record up as a window property on every message, which on some hosts
+// costs a round trip to the window server per message and made skinned
+// sheets open markedly slower.
 struct Subclassed {
   HWND window;
-  SUBCLASSPROC proc;
-  UINT_PTR id;
-  LONG_PTR mechanism;  // the window procedure right after subclassing
+  Kind kind;
+  bool unicode;      // the window's character set, kept as it was
+  WNDPROC previous;  // what the library forwards to
+  WNDPROC ours;      // the procedure the library installed
 };
 
 struct ThreadSkin {
@@ -43,7 +48,10 @@ struct ThreadSkin {
 };
 
 thread_local ThreadSkin* t_state = nullptr;
-HINSTANCE g_self = nullptr;
+// Windows that someone subclassed after the library: the library's
+// procedure stays in their chain as a plain pass-through for the rest of
+// the thread's life (the library is pinned for them).
+thread_local std::vector<Subclassed>* t_passThrough = nullptr;
 
 COLORREF colorOf(const ThreadSkin& s, Part p, int systemIndex) {
   const auto c = s.skin ? s.skin->color(p) : std::nullopt;
@@ -52,21 +60,55 @@ COLORREF colorOf(const ThreadSkin& s, Part p, int systemIndex) {
 
 HBRUSH brushOf(const ThreadSkin& s, Part p) { return s.brushes[static_cast<int>(p)]; }
 
-void forget(ThreadSkin& s, HWND w, UINT_PTR id) {
-  for (auto it = s.windows.begin(); it != s.windows.end(); ++it)
-    if (it->window == w && it->id == id) {
-      s.windows.erase(it);
+const Subclassed* findIn(const std::vector<Subclassed>* list, HWND w) {
+  if (!list) return nullptr;
+  for (const Subclassed& e : *list)
+    if (e.window == w) return &e;
+  return nullptr;
+}
+
+LRESULT forward(const Subclassed& e, HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  return e.unicode ? CallWindowProcW(e.previous, w, msg, wp, lp) : CallWindowProcA(e.previous, w, msg, wp, lp);
+}
+
+LONG_PTR setProc(HWND w, bool unicode, WNDPROC p) {
+  return unicode ? SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(p))
+                 : SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(p));
+}
+
+LONG_PTR currentProc(HWND w, bool unicode) {
+  return unicode ? GetWindowLongPtrW(w, GWLP_WNDPROC) : GetWindowLongPtrA(w, GWLP_WNDPROC);
+}
+
+// Puts the previous procedure back when the library's is still the
+// window's; otherwise leaves a pass-through.  Returns true when restored.
+bool restore(const Subclassed& e) {
+  if (currentProc(e.window, e.unicode) == reinterpret_cast<LONG_PTR>(e.ours)) {
+    setProc(e.window, e.unicode, e.previous);
+    return true;
+  }
+  if (!t_passThrough) t_passThrough = new std::vector<Subclassed>();
+  t_passThrough->push_back(e);
+  HMODULE pinned = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCSTR>(e.ours), &pinned);
+  return false;
+}
+
+void forget(std::vector<Subclassed>* list, HWND w) {
+  if (!list) return;
+  for (auto it = list->begin(); it != list->end(); ++it)
+    if (it->window == w) {
+      list->erase(it);
       return;
     }
 }
 
-LRESULT CALLBACK dialogProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
-  auto* s = reinterpret_cast<ThreadSkin*>(data);
-  if (!s) return DefSubclassProc(w, msg, wp, lp);  // left as a pass-through
+LRESULT dialogMessage(ThreadSkin& s, const Subclassed& e, HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ERASEBKGND:
       // Drawn here rather than by the theme's page texture.
-      if (HBRUSH b = brushOf(*s, Part::Dialog)) {
+      if (HBRUSH b = brushOf(s, Part::Dialog)) {
         RECT r{};
         GetClientRect(w, &r);
         FillRect(reinterpret_cast<HDC>(wp), &r, b);
@@ -76,22 +118,18 @@ LRESULT CALLBACK dialogProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      if (HBRUSH b = brushOf(*s, Part::Dialog)) {
+      if (HBRUSH b = brushOf(s, Part::Dialog)) {
         auto dc = reinterpret_cast<HDC>(wp);
-        SetTextColor(dc, colorOf(*s, Part::Text, COLOR_BTNTEXT));
-        SetBkColor(dc, colorOf(*s, Part::Dialog, COLOR_BTNFACE));
+        SetTextColor(dc, colorOf(s, Part::Text, COLOR_BTNTEXT));
+        SetBkColor(dc, colorOf(s, Part::Dialog, COLOR_BTNFACE));
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(b);
       }
       break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(w, dialogProc, id);
-      forget(*s, w, id);
-      break;
     default:
       break;
   }
-  return DefSubclassProc(w, msg, wp, lp);
+  return forward(e, w, msg, wp, lp);
 }
 
 void paintButton(ThreadSkin& s, HWND w, HDC dc) {
@@ -125,26 +163,20 @@ void paintButton(ThreadSkin& s, HWND w, HDC dc) {
   }
 }
 
-LRESULT CALLBACK buttonProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
-  auto* s = reinterpret_cast<ThreadSkin*>(data);
-  if (!s) return DefSubclassProc(w, msg, wp, lp);
+LRESULT buttonMessage(ThreadSkin& s, const Subclassed& e, HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(w, &ps);
-      if (dc) paintButton(*s, w, dc);
+      if (dc) paintButton(s, w, dc);
       EndPaint(w, &ps);
       return 0;
     }
     case WM_PRINTCLIENT:
-      paintButton(*s, w, reinterpret_cast<HDC>(wp));
+      paintButton(s, w, reinterpret_cast<HDC>(wp));
       return 0;
     case WM_ERASEBKGND:
       return 1;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(w, buttonProc, id);
-      forget(*s, w, id);
-      break;
     case BM_SETSTATE:
     case BM_SETSTYLE:
     case WM_SETFOCUS:
@@ -152,19 +184,47 @@ LRESULT CALLBACK buttonProc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
     case WM_ENABLE:
     case WM_SETTEXT: {
       // The control draws itself on these; draw over it in the skin.
-      const LRESULT r = DefSubclassProc(w, msg, wp, lp);
-      InvalidateRect(w, nullptr, FALSE);
+      const LRESULT r = forward(e, w, msg, wp, lp);
+      if (IsWindowVisible(w)) InvalidateRect(w, nullptr, FALSE);  // nothing to draw over while hidden
       return r;
     }
     default:
-      break;
+      return forward(e, w, msg, wp, lp);
   }
-  return DefSubclassProc(w, msg, wp, lp);
 }
 
-void track(ThreadSkin& s, HWND w, SUBCLASSPROC proc, UINT_PTR id) {
-  if (SetWindowSubclass(w, proc, id, reinterpret_cast<DWORD_PTR>(&s)))
-    s.windows.push_back({w, proc, id, GetWindowLongPtrA(w, GWLP_WNDPROC)});
+LRESULT CALLBACK skinProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  ThreadSkin* s = t_state;
+  if (const Subclassed* e = s ? findIn(&s->windows, w) : nullptr) {
+    const Subclassed entry = *e;  // the table may change below
+    if (msg == WM_NCDESTROY) {
+      // The window goes first: its procedure goes with it, so only the
+      // table entry is dropped.
+      forget(&s->windows, w);
+      return forward(entry, w, msg, wp, lp);
+    }
+    return entry.kind == Kind::Dialog ? dialogMessage(*s, entry, w, msg, wp, lp)
+                                      : buttonMessage(*s, entry, w, msg, wp, lp);
+  }
+  if (const Subclassed* e = findIn(t_passThrough, w)) {
+    const Subclassed entry = *e;
+    if (msg == WM_NCDESTROY) forget(t_passThrough, w);
+    return forward(entry, w, msg, wp, lp);
+  }
+  // Not reached for windows the library subclassed; answer safely.
+  return IsWindowUnicode(w) ? DefWindowProcW(w, msg, wp, lp) : DefWindowProcA(w, msg, wp, lp);
+}
+
+void track(ThreadSkin& s, HWND w, Kind kind) {
+  Subclassed e{w, kind, IsWindowUnicode(w) != FALSE, nullptr, skinProc};
+  // Register first: messages may arrive while the procedure changes.
+  s.windows.push_back(e);
+  const LONG_PTR old = setProc(w, e.unicode, skinProc);
+  if (!old) {
+    s.windows.pop_back();
+    return;
+  }
+  s.windows.back().previous = reinterpret_cast<WNDPROC>(old);
 }
 
 LRESULT CALLBACK cbtProc(int code, WPARAM wp, LPARAM lp) {
@@ -174,12 +234,12 @@ LRESULT CALLBACK cbtProc(int code, WPARAM wp, LPARAM lp) {
     char cls[32] = {};
     GetClassNameA(w, cls, sizeof cls);
     if (lstrcmpA(cls, "#32770") == 0) {
-      track(*s, w, dialogProc, kDialogSubclass);
+      track(*s, w, Kind::Dialog);
     } else if (lstrcmpiA(cls, "Button") == 0 && brushOf(*s, Part::Button)) {
       const auto* create = reinterpret_cast<CBT_CREATEWNDA*>(lp);
       const LONG style = create && create->lpcs ? create->lpcs->style : static_cast<LONG>(GetWindowLongPtrA(w, GWL_STYLE));
       const LONG type = style & 0x0F;
-      if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) track(*s, w, buttonProc, kButtonSubclass);
+      if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) track(*s, w, Kind::Button);
     }
   }
   return CallNextHookEx(s ? s->hook : nullptr, code, wp, lp);
@@ -196,24 +256,12 @@ void freeBrushes(ThreadSkin& s) {
 void unskin(ThreadSkin& s) {
   if (s.hook) UnhookWindowsHookEx(s.hook);
   s.hook = nullptr;
-  std::vector<HWND> repaint;
-  for (const Subclassed& e : s.windows) {
-    if (!IsWindow(e.window)) continue;
-    if (GetWindowLongPtrA(e.window, GWLP_WNDPROC) == e.mechanism) {
-      RemoveWindowSubclass(e.window, e.proc, e.id);
-    } else {
-      // Someone subclassed the window after us; removing our entry could
-      // put the original procedure back and cut them out.  Stay as a
-      // pass-through instead, and keep the library loaded for it.
-      SetWindowSubclass(e.window, e.proc, e.id, 0);
-      HMODULE pinned = nullptr;
-      GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                         reinterpret_cast<LPCSTR>(&cbtProc), &pinned);
-    }
-    repaint.push_back(e.window);
-  }
-  s.windows.clear();
-  for (HWND w : repaint) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  std::vector<Subclassed> windows;
+  windows.swap(s.windows);
+  for (const Subclassed& e : windows)
+    if (IsWindow(e.window)) restore(e);
+  for (const Subclassed& e : windows)
+    if (IsWindow(e.window)) RedrawWindow(e.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
   freeBrushes(s);
 }
 
@@ -272,9 +320,6 @@ __declspec(dllexport) void WINAPI ExitSkinMagicLib() {
   t_state = nullptr;
 }
 
-BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) g_self = self;
-  return TRUE;
-}
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 }  // extern "C"
