@@ -270,7 +270,7 @@ void unskin(ThreadSkin& s) {
 extern "C" {
 
 // Starts (or restarts) the calling thread's skinning; no skin loaded yet.
-__declspec(dllexport) BOOL WINAPI InitSkinMagicLib(HINSTANCE, LPCSTR, LPCSTR, LPCSTR) {
+BOOL WINAPI InitSkinMagicLib(HINSTANCE, LPCSTR, LPCSTR, LPCSTR) {
   if (t_state) unskin(*t_state);
   else t_state = new ThreadSkin();
   t_state->skin.reset();
@@ -278,7 +278,7 @@ __declspec(dllexport) BOOL WINAPI InitSkinMagicLib(HINSTANCE, LPCSTR, LPCSTR, LP
 }
 
 // Reads a skin (skin_format.h) from a resource of `module`.
-__declspec(dllexport) BOOL WINAPI LoadSkinFromResource(HINSTANCE module, LPCSTR name, LPCSTR type) {
+BOOL WINAPI LoadSkinFromResource(HINSTANCE module, LPCSTR name, LPCSTR type) {
   if (!t_state) return FALSE;
   HRSRC res = FindResourceA(module, name, type);
   if (!res) return FALSE;
@@ -294,7 +294,7 @@ __declspec(dllexport) BOOL WINAPI LoadSkinFromResource(HINSTANCE module, LPCSTR 
 
 // Skins the dialogs the calling thread creates from now on.  With no skin
 // loaded, or a skin that keeps the system's look, nothing is hooked.
-__declspec(dllexport) BOOL WINAPI SetDialogSkin(LPCSTR) {
+BOOL WINAPI SetDialogSkin(LPCSTR) {
   ThreadSkin* s = t_state;
   if (!s) return FALSE;
   if (s->hook || !s->skin || s->skin->classic()) return TRUE;
@@ -308,12 +308,12 @@ __declspec(dllexport) BOOL WINAPI SetDialogSkin(LPCSTR) {
   return TRUE;
 }
 
-__declspec(dllexport) BOOL WINAPI RemoveDialogSkin() {
+BOOL WINAPI RemoveDialogSkin() {
   if (t_state) unskin(*t_state);
   return TRUE;
 }
 
-__declspec(dllexport) void WINAPI ExitSkinMagicLib() {
+void WINAPI ExitSkinMagicLib() {
   if (!t_state) return;
   unskin(*t_state);
   delete t_state;

@@ -12,13 +12,13 @@ namespace {
 
 // The sheet opens for the window whose tray or menu asked for it, on that
 // window's thread.
-std::function<void(int)> sheetOf(com::Pub& pub) {
-  return [&pub](int page) { com::pubsvc::showOptions(pub, page); };
+std::function<void(int)> sheetOf(core::win::Pub& pub) {
+  return [&pub](int page) { core::win::pubsvc::showOptions(pub, page); };
 }
 
 }  // namespace
 
-void pubEnsureTray(com::Pub& pub) {
+void pubEnsureTray(core::win::Pub& pub) {
   TrayContext c;
   c.module = com::moduleInstance();
   c.settings = &sharedSettings();
@@ -27,9 +27,9 @@ void pubEnsureTray(com::Pub& pub) {
   ensureTray(&pub, c);
 }
 
-void pubRemoveTray(com::Pub& pub) { removeTray(&pub); }
+void pubRemoveTray(core::win::Pub& pub) { removeTray(&pub); }
 
-HRESULT pubShowContextMenu(com::Pub& pub, DWORD kind, POINT* at, IUnknown* target) {
+HRESULT pubShowContextMenu(core::win::Pub& pub, DWORD kind, POINT* at, IUnknown* target) {
   ContextMenuContext c;
   c.module = com::moduleInstance();
   c.settings = &sharedSettings();

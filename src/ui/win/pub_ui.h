@@ -5,14 +5,14 @@
 #include <windows.h>
 #include <oaidl.h>
 
-namespace qv::com {
+namespace qv::core::win {
 class Pub;
 }
 
 namespace qv::ui::win {
 
-void pubEnsureTray(com::Pub& pub);
-void pubRemoveTray(com::Pub& pub);
-HRESULT pubShowContextMenu(com::Pub& pub, DWORD kind, POINT* at, IUnknown* target);
+void pubEnsureTray(core::win::Pub& pub);
+void pubRemoveTray(core::win::Pub& pub);
+HRESULT pubShowContextMenu(core::win::Pub& pub, DWORD kind, POINT* at, IUnknown* target);
 
 }  // namespace qv::ui::win
