@@ -23,6 +23,29 @@
 // Cursor shown after a block.
 #define IDC_BLOCKCURSOR         603
 
+// Tray icon and menu, About page, skins.
+#define IDI_QUILLVANE           225
+#define IDR_TRAYMENU            238
+#define IDD_ABOUT               235
+#define IDC_ABOUT_TEXT          202
+#define IDC_WEB_LINK            1001
+#define IDC_MAIL_LINK           1002
+#define IDB_ABOUT_BANNER        604
+#define IDR_SKIN_CLASSIC        602
+#define IDR_SKIN_YELLOW         606
+#define IDR_SKIN_BLUE           607
+#define ID_BLOCK_FLOATING       32768
+#define ID_BLOCK_FLASH          32769
+#define ID_BLOCK_ANIMATED       32770
+#define ID_BLOCK_POPUP          32771
+#define ID_PAGE_OTHERADS        32772
+#define ID_PAGE_ADWARE          32773
+#define ID_PAGE_SETTINGS        32775
+#define ID_PAGE_POPUPADS        32776
+#define ID_PAGE_WHITELIST       242
+#define ID_PAGE_HISTORY         243
+#define ID_PAGE_ABOUT           214
+
 // "Adwares and Spywares" page of the options sheet.
 #define IDD_ADWARE_PAGE         238
 #define IDC_ADW_AUTOBLOCK       257

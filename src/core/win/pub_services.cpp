@@ -25,6 +25,7 @@
 #include "platform/win/mutex_win.h"
 #include "platform/win/messages_win.h"
 #include "res/resource_ids.h"
+#include "ui/win/pub_ui.h"
 
 namespace qv::core::win {
 namespace {
@@ -62,13 +63,13 @@ Messages& messages() {
   return shell().context().messages;
 }
 
-// PLACEHOLDER until the tray work lands.
-void ensureTray(Pub&) {}
-void removeTray(Pub&) {}
+void ensureTray(Pub& pub) { ui::win::pubEnsureTray(pub); }
+void removeTray(Pub& pub) { ui::win::pubRemoveTray(pub); }
 // PLACEHOLDER until the options sheet lands.
 void showOptions(Pub&, int) {}
-// PLACEHOLDER until the context-menu work lands: the browser shows its own.
-HRESULT showContextMenu(Pub&, DWORD, POINT*, IUnknown*, IDispatch*) { return S_FALSE; }
+HRESULT showContextMenu(Pub& pub, DWORD id, POINT* pt, IUnknown* target, IDispatch*) {
+  return ui::win::pubShowContextMenu(pub, id, pt, target);
+}
 // The content sweep (content/win/page_mshtml.h); the status notice goes to
 // the helper object that owns the focused window.
 void sweepDocument(Pub&, IDispatch* document, int sweepFlags) {

@@ -1,0 +1,404 @@
+// The tray icon, its window and menu, and the page context menu, under Wine
+// with a display.  Ownership across processes uses this test binary again
+// as the second process (TrayChild.*, skipped unless QV_CHILD names it).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <docobj.h>
+#include <oleidl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "platform/win/registry_win.h"
+#include "pub_test_support.h"
+#include "screenshot.h"
+#include "ui/tray.h"
+#include "ui/win/context_menu_win.h"
+#include "ui/win/tray_win.h"
+#include "win_test_support.h"
+
+namespace {
+
+using qv::ui::win::TrayContext;
+
+class NoMessages final : public qv::Messages {
+ public:
+  void showString(int id) override { shown.push_back(id); }
+  void showText(const std::string&) override { shown.push_back(-1); }
+  std::vector<int> shown;
+};
+
+// Saves a settings value and puts it back (or removes it) afterwards.
+class SavedValue {
+ public:
+  explicit SavedValue(const char* name) : name_(name) {
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, qvtest::kSettingsKey, 0, KEY_READ, &k) == ERROR_SUCCESS) {
+      DWORD size = sizeof value_;
+      had_ = RegQueryValueExA(k, name_, nullptr, nullptr, reinterpret_cast<BYTE*>(&value_), &size) == ERROR_SUCCESS;
+      RegCloseKey(k);
+    }
+  }
+  ~SavedValue() {
+    HKEY k;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, qvtest::kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS)
+      return;
+    if (had_) RegSetValueExA(k, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value_), sizeof value_);
+    else RegDeleteValueA(k, name_);
+    RegCloseKey(k);
+  }
+  static std::optional<DWORD> read(const char* name) {
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, qvtest::kSettingsKey, 0, KEY_READ, &k) != ERROR_SUCCESS) return std::nullopt;
+    DWORD v = 0, size = sizeof v;
+    const bool ok = RegQueryValueExA(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size) == ERROR_SUCCESS;
+    RegCloseKey(k);
+    return ok ? std::optional<DWORD>(v) : std::nullopt;
+  }
+
+ private:
+  const char* name_;
+  DWORD value_ = 0;
+  bool had_ = false;
+};
+
+void ensureSettingsKey() {
+  HKEY k;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, qvtest::kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) ==
+      ERROR_SUCCESS)
+    RegCloseKey(k);
+}
+
+struct TrayWorld {
+  qv::SharedSettings settings;
+  qv::win::Win32Registry registry;
+  NoMessages messages;
+  qv::SettingsStore store{registry, messages, settings};
+  std::vector<int> opened;
+  TrayContext context() {
+    TrayContext c;
+    c.module = qvtest::module();
+    c.settings = &settings;
+    c.store = &store;
+    c.openSheet = [this](int page) { opened.push_back(page); };
+    return c;
+  }
+};
+
+void pump(DWORD ms) {
+  const DWORD start = GetTickCount();
+  do {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    Sleep(5);
+  } while (GetTickCount() - start < ms);
+}
+
+struct TrayWindows {
+  int count = 0;
+  DWORD process = 0;
+};
+TrayWindows trayWindows() {
+  TrayWindows t;
+  EnumWindows(
+      [](HWND w, LPARAM lp) -> BOOL {
+        char cls[16] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (lstrcmpA(cls, "SS_Wnd") == 0) {
+          auto* t = reinterpret_cast<TrayWindows*>(lp);
+          ++t->count;
+          GetWindowThreadProcessId(w, &t->process);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&t));
+  return t;
+}
+
+const int kOwnerKey = 0, kSecondKey = 0;
+
+TEST(TrayChild, Owner) {
+  if (qvtest::env("QV_CHILD") != "tray-owner") GTEST_SKIP() << "runs as a child process only";
+  TrayWorld world;
+  qv::ui::win::ensureTray(&kOwnerKey, world.context());
+  if (!qv::ui::win::trayWindow()) std::exit(20);
+  HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, qvtest::env("QV_TRAY_READY").c_str());
+  HANDLE quit = OpenEventA(SYNCHRONIZE, FALSE, qvtest::env("QV_TRAY_QUIT").c_str());
+  if (!ready || !quit) std::exit(21);
+  SetEvent(ready);
+  const DWORD start = GetTickCount();
+  while (MsgWaitForMultipleObjects(1, &quit, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (GetTickCount() - start > 20000) std::exit(22);
+  }
+  qv::ui::win::removeTray(&kOwnerKey);
+  std::exit(10);
+}
+
+TEST(TrayWin, OneOwnerInTheSessionAndTakeOverWithinASecondOfTheOwnersQuit) {
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "qv-tray-ready");
+  HANDLE quit = CreateEventA(nullptr, TRUE, FALSE, "qv-tray-quit");
+  HANDLE child = qvtest::startChild("TrayChild.Owner", {"QV_CHILD=tray-owner", "QV_TRAY_READY=qv-tray-ready",
+                                                        "QV_TRAY_QUIT=qv-tray-quit"});
+  ASSERT_NE(child, nullptr);
+  HANDLE both[2] = {ready, child};
+  ASSERT_EQ(WaitForMultipleObjects(2, both, FALSE, 20000), WAIT_OBJECT_0) << "the child did not become the owner";
+
+  TrayWorld world;
+  qv::ui::win::ensureTray(&kSecondKey, world.context());
+  EXPECT_EQ(qv::ui::win::trayWindow(), nullptr);  // the child owns the tray
+  const TrayWindows before = trayWindows();
+  EXPECT_EQ(before.count, 1);
+  EXPECT_EQ(before.process, GetProcessId(child));
+
+  SetEvent(quit);
+  EXPECT_EQ(qvtest::waitChild(child, 20000), 10);
+  CloseHandle(child);
+  // The next one-second tick of this window takes the tray over.
+  const DWORD gone = GetTickCount();
+  while (!qv::ui::win::trayWindow() && GetTickCount() - gone < 1000) {
+    qv::ui::win::ensureTray(&kSecondKey, world.context());
+    if (!qv::ui::win::trayWindow()) pump(100);
+  }
+  EXPECT_NE(qv::ui::win::trayWindow(), nullptr);
+  EXPECT_LT(GetTickCount() - gone, 1000u);
+  const TrayWindows after = trayWindows();
+  EXPECT_EQ(after.count, 1);
+  EXPECT_EQ(after.process, GetCurrentProcessId());
+  qv::ui::win::removeTray(&kSecondKey);
+  EXPECT_EQ(trayWindows().count, 0);
+  CloseHandle(ready);
+  CloseHandle(quit);
+}
+
+TEST(TrayWin, BalloonOnlyWithTipsOnAndTheIconIsInTheTray) {
+  for (int tips : {1, 0}) {
+    TrayWorld world;
+    world.settings.enableTips = tips;
+    qv::ui::win::ensureTray(&kOwnerKey, world.context());
+    ASSERT_NE(qv::ui::win::trayWindow(), nullptr);
+    const UINT flags = qv::ui::win::trayIconFlags();
+    EXPECT_EQ(flags & (NIF_MESSAGE | NIF_ICON | NIF_TIP), UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ((flags & NIF_INFO) != 0, tips == 1);
+    EXPECT_TRUE(qv::ui::win::trayIconShown()) << "the shell refused the icon";
+    qv::ui::win::removeTray(&kOwnerKey);
+    EXPECT_EQ(qv::ui::win::trayWindow(), nullptr);
+  }
+}
+
+// While a command menu is open: its check marks and a picture of it; then
+// a key press chooses an item (`keys` down presses, then Enter) or Escape.
+struct MenuProbe {
+  static inline std::vector<bool> marks;
+  static inline int downs = 0;
+  static inline std::string shot;
+  static void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    HWND popup = FindWindowA("#32768", nullptr);
+    if (!popup) return;
+    auto menu = reinterpret_cast<HMENU>(SendMessageA(popup, 0x01E1 /* MN_GETHMENU */, 0, 0));
+    marks.clear();
+    for (int cmd : {32771, 32768, 32769, 32770}) marks.push_back((GetMenuState(menu, cmd, MF_BYCOMMAND) & MF_CHECKED) != 0);
+    if (!shot.empty()) qvtest::screenshotWindow(popup, shot, 4);
+    if (downs == 0) {
+      PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+      return;
+    }
+    for (int i = 0; i < downs; ++i) PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+  }
+};
+
+TEST(TrayWin, CallbackMessagesClickDoubleClickAndMenu) {
+  ensureSettingsKey();
+  SavedValue savedPopup("PopupEnable");
+  TrayWorld world;
+  world.settings.popupEnable = 0;
+  world.settings.floatingEnable = 0;
+  world.settings.blockFlash = 1;
+  world.settings.blockImages = 1;
+  qv::ui::win::ensureTray(&kOwnerKey, world.context());
+  HWND tray = qv::ui::win::trayWindow();
+  ASSERT_NE(tray, nullptr);
+
+  // A single press starts the double-click wait and nothing else.
+  PostMessageA(tray, qv::ui::kTrayCallbackMessage, 1, WM_LBUTTONDOWN);
+  pump(30);
+  EXPECT_TRUE(world.opened.empty());
+  EXPECT_TRUE(KillTimer(tray, 0));  // the wait was running
+  PostMessageA(tray, qv::ui::kTrayCallbackMessage, 1, WM_LBUTTONDBLCLK);
+  pump(30);
+  EXPECT_EQ(world.opened, (std::vector<int>{6}));
+
+  // Right click: the menu with marks from the settings (the resource marks
+  // the first two items; the settings say otherwise); Escape does nothing.
+  MenuProbe::downs = 0;
+  MenuProbe::shot = "tray_menu";
+  SetTimer(nullptr, 0, 300, &MenuProbe::tick);
+  SendMessageA(tray, qv::ui::kTrayCallbackMessage, 1, WM_RBUTTONUP);
+  EXPECT_EQ(MenuProbe::marks, (std::vector<bool>{false, false, true, true}));
+  EXPECT_EQ(world.settings.popupEnable, 0);
+
+  // The first item, "Block Popup Ads", chosen: flipped and saved.
+  MenuProbe::downs = 1;
+  MenuProbe::shot.clear();
+  SetTimer(nullptr, 0, 300, &MenuProbe::tick);
+  SendMessageA(tray, qv::ui::kTrayCallbackMessage, 1, WM_RBUTTONUP);
+  EXPECT_EQ(world.settings.popupEnable, 1);
+  EXPECT_EQ(SavedValue::read("PopupEnable"), std::optional<DWORD>(1));
+  qv::ui::win::removeTray(&kOwnerKey);
+}
+
+// --- page context menu ------------------------------------------------------
+
+// The browser's command target and window for the context menu.
+class CommandTarget final : public IOleCommandTarget, public IOleWindow {
+ public:
+  explicit CommandTarget(HWND w) : window_(w) { encoding = CreatePopupMenu(); AppendMenuA(encoding, MF_STRING, 3000, "Western European"); }
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IUnknown || iid == IID_IOleCommandTarget) *out = static_cast<IOleCommandTarget*>(this);
+    else if (iid == IID_IOleWindow) *out = static_cast<IOleWindow*>(this);
+    else {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs; }
+  STDMETHODIMP QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) override { return E_NOTIMPL; }
+  STDMETHODIMP Exec(const GUID* group, DWORD id, DWORD, VARIANT* in, VARIANT* out) override {
+    static const GUID shellDocView = {0x000214D1, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    if (!group || *group != shellDocView) return OLECMDERR_E_UNKNOWNGROUP;
+    execs.push_back(static_cast<int>(id));
+    if (id == 27 && out) {
+      out->vt = VT_I8;
+      out->llVal = reinterpret_cast<LONG_PTR>(encoding);
+      return S_OK;
+    }
+    if (id == 53 && in && out) {
+      extensionMenu = in->vt == VT_INT_PTR ? static_cast<HMENU>(in->byref) : nullptr;
+      extensionKind = out->vt == VT_I4 ? out->lVal : -1;
+      return S_OK;
+    }
+    return OLECMDERR_E_NOTSUPPORTED;
+  }
+  STDMETHODIMP GetWindow(HWND* w) override {
+    *w = window_;
+    return S_OK;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  ULONG refs = 1;
+  std::vector<int> execs;
+  HMENU encoding = nullptr;
+  HMENU extensionMenu = nullptr;
+  LONG extensionKind = -1;
+
+ private:
+  HWND window_;
+};
+
+std::vector<WPARAM> g_commands;
+LRESULT CALLBACK browserWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_COMMAND) g_commands.push_back(wp);
+  return DefWindowProcA(w, m, wp, lp);
+}
+
+HWND browserWindow() {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = browserWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "QvTestDocWindow";
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, "QvTestDocWindow", "page", WS_OVERLAPPEDWINDOW, 100, 100, 400, 300, nullptr, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+TEST(ContextMenuWin, ProgramSubmenuMarksAndRouting) {
+  ensureSettingsKey();
+  SavedValue savedFlash("BlockFlash");
+  HWND window = browserWindow();
+  ASSERT_NE(window, nullptr);
+  TrayWorld world;
+  world.settings.popupEnable = 0;
+  world.settings.floatingEnable = 0;
+  world.settings.blockFlash = 1;
+  world.settings.blockImages = 1;
+  std::int32_t guard = 1;
+  qv::ui::win::ContextMenuContext c;
+  c.module = qvtest::module();
+  c.settings = &world.settings;
+  c.store = &world.store;
+  c.openSheet = [&](int page) { world.opened.push_back(page); };
+  c.newWindowGuard = &guard;
+  c.resourceLibrary = QV_STANDIN_SHDOCLC;
+
+  struct Case {
+    int chosen;
+    std::vector<WPARAM> sent;
+    std::int32_t guardAfter;
+  };
+  const Case cases[] = {{2137, {2137}, 0}, {0, {0}, 1}, {32769, {}, 1}, {214, {}, 1}, {32771, {32771}, 1}};
+  for (const Case& k : cases) {
+    CommandTarget target(window);
+    guard = 1;
+    g_commands.clear();
+    std::vector<bool> marks;
+    const std::vector<bool> expectedMarks = {world.settings.popupEnable != 0, world.settings.floatingEnable != 0,
+                                             world.settings.blockFlash != 0, world.settings.blockImages != 0};
+    std::string label;
+    bool separator = false, encodingAttached = false;
+    POINT at{120, 120};
+    const HRESULT hr = qv::ui::win::showContextMenu(0, &at, static_cast<IOleCommandTarget*>(&target), c,
+                                                     [&](HMENU menu, HWND owner) {
+      char text[64] = {};
+      GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
+      label = text;
+      separator = (GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR) != 0;
+      MENUITEMINFOA info{sizeof info, MIIM_SUBMENU};
+      encodingAttached = GetMenuItemInfoA(menu, 2292, FALSE, &info) && info.hSubMenu == target.encoding;
+      HMENU own = GetSubMenu(menu, 0);
+      // Wrong marks first; WM_INITMENUPOPUP sets them from the settings.
+      int i = 0;
+      for (int cmd : {32771, 32768, 32769, 32770})
+        CheckMenuItem(own, cmd, expectedMarks[i++] ? MF_UNCHECKED : MF_CHECKED);
+      SendMessageA(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(own), 0);
+      for (int cmd : {32771, 32768, 32769, 32770}) marks.push_back((GetMenuState(own, cmd, MF_BYCOMMAND) & MF_CHECKED) != 0);
+      return k.chosen;
+    });
+    EXPECT_EQ(hr, S_OK) << k.chosen;
+    EXPECT_EQ(label, "Quillvane");
+    EXPECT_TRUE(separator);
+    EXPECT_TRUE(encodingAttached);
+    EXPECT_EQ(target.execs, (std::vector<int>{27, 53}));
+    EXPECT_NE(target.extensionMenu, nullptr);
+    EXPECT_EQ(target.extensionKind, 0);
+    EXPECT_EQ(marks, expectedMarks) << k.chosen;
+    EXPECT_EQ(g_commands, k.sent) << k.chosen;
+    EXPECT_EQ(guard, k.guardAfter) << k.chosen;
+    EXPECT_EQ(target.refs, 1u) << "references left behind";
+    // The marks follow the settings the command changed.
+    if (k.chosen == 32771) world.settings.popupEnable = 0;
+  }
+  EXPECT_EQ(world.settings.blockFlash, 0);  // 32769 flipped it
+  EXPECT_EQ(SavedValue::read("BlockFlash"), std::optional<DWORD>(0));
+  EXPECT_EQ(world.opened, (std::vector<int>{6}));
+
+  // Switched off, or without the browser's library: the browser's own menu.
+  CommandTarget target(window);
+  world.settings.addToContextMenu = 0;
+  EXPECT_EQ(qv::ui::win::showContextMenu(0, nullptr, static_cast<IOleCommandTarget*>(&target), c), S_FALSE);
+  world.settings.addToContextMenu = 1;
+  c.resourceLibrary = "no-such-library.dll";
+  EXPECT_EQ(qv::ui::win::showContextMenu(0, nullptr, static_cast<IOleCommandTarget*>(&target), c), S_FALSE);
+  EXPECT_TRUE(target.execs.empty());
+  DestroyWindow(window);
+}
+
+}  // namespace
