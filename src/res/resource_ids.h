@@ -22,3 +22,14 @@
 
 // Cursor shown after a block.
 #define IDC_BLOCKCURSOR         603
+
+// Options sheet: hot-key list items and the dialogs of its settings pages
+// (control ids are listed with the page logic, ui/option_pages.h).
+#define IDS_HOTKEY_CTRL         112
+#define IDS_HOTKEY_SHIFT        113
+#define IDS_HOTKEY_DISABLED     114
+#define IDD_POPUPADS            109
+#define IDD_WHITELIST           227
+#define IDD_BLOCKHISTORY        229
+#define IDD_NEWFORMADS          232
+#define IDD_SETTINGS            237

@@ -25,6 +25,7 @@
 #include "platform/win/mutex_win.h"
 #include "platform/win/messages_win.h"
 #include "res/resource_ids.h"
+#include "ui/win/options_sheet_win.h"
 
 namespace qv::com {
 namespace {
@@ -108,8 +109,11 @@ bool isSiteExempt(Pub& pub) {
 // PLACEHOLDER until the tray work lands.
 void ensureTray(Pub&) {}
 void removeTray(Pub&) {}
-// PLACEHOLDER until the options sheet lands.
-void showOptions(Pub&, int) {}
+void showOptions(Pub& pub, int startPage) {
+  ui::win::showOptionsForWindow({pub.frameWindow, pub.browser.Get(), pub.statusWindow.Get(), pub.whiteList.Get(),
+                                 pub.optionsMutex.get(), pub.dataMutex.get(), &pub.flags.newWindowGuard},
+                                startPage);
+}
 // PLACEHOLDER until the context-menu work lands: the browser shows its own.
 HRESULT showContextMenu(Pub&, DWORD, POINT*, IUnknown*, IDispatch*) { return S_FALSE; }
 // PLACEHOLDER until the content sweep lands.
