@@ -8,6 +8,8 @@
 #include <prsht.h>
 
 #include <cstdio>
+#include <cstring>
+#include <utility>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -101,6 +103,20 @@ int main(int argc, char** argv) {
   const std::string listPath = std::string(dir) + "qv-options-demo.WL";
   std::ofstream(listPath, std::ios::binary) << "#Quillvane White List\r\nintranet.example\r\nmail.example.net\r\n";
 
+  // The browser's display values as a browser that never changed them.
+  HKEY browserKey;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Main", 0, nullptr, 0, KEY_WRITE,
+                      nullptr, &browserKey, nullptr) == ERROR_SUCCESS) {
+    for (auto [name, value] : {std::pair{"Display Inline Videos", "yes"}, {"Play_Background_Sounds", "yes"},
+                               {"Display Inline Images", "yes"}, {"Expand Alt Text", "no"},
+                               {"Play_Animations", "yes"}, {"Disable Script Debugger", "yes"}})
+      RegSetValueExA(browserKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                     static_cast<DWORD>(std::strlen(value) + 1));
+    const DWORD zero = 0;
+    RegSetValueExA(browserKey, "Show image placeholders", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero),
+                   sizeof zero);
+    RegCloseKey(browserKey);
+  }
   SheetThread run(s, "demo", std::wstring(listPath.begin(), listPath.end()), qv::ui::kPagePopupAds, &history);
   HWND sheet = run.waitSheet();
   if (!sheet) {
