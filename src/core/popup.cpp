@@ -40,7 +40,7 @@ bool withinSlop(ScreenPoint a, ScreenPoint b) {
 void blocked(PopupContext& ctx, PubState& pub, std::optional<std::string_view> address) {
   NotifyBlock(ctx.settings, ctx.sound, pub.host);
   RecordBlock(ctx.settings, pub.dataMutex, ctx.saveTotal, ctx.history, address);
-  StartBlockCursor(ctx, pub.frameWindow);
+  StartBlockCursor(ctx, pub.timerWindow);
 }
 
 // The pointer shows the hand or the block cursor, or a grace period runs;
@@ -95,19 +95,23 @@ bool IsSiteExempt(PopupContext& ctx, PubState& pub, std::optional<std::string_vi
   if (startsWithNoCase(*address, "https:")) return true;
   if (!on(ctx.settings.enableWhiteList)) return false;
 
-  std::optional<bool> found;
+  // haveList is false when the white list is missing.  (Two flags rather
+  // than an optional<bool>: the 32-bit optimiser takes the optional's later
+  // read for an uninitialised one and warns.)
+  bool listed = false;
+  bool haveList = false;
   {
     MutexLock lock(pub.dataMutex, kWhiteListWaitMs);
     if (!lock.owned()) return false;
-    found = pub.host ? pub.host->whiteListFind(*address) : std::nullopt;
+    if (const std::optional<bool> found = pub.host ? pub.host->whiteListFind(*address) : std::nullopt) {
+      haveList = true;
+      listed = *found;
+    }
   }
   // The message box waits for the user: never while other processes wait
   // for the data mutex.
-  if (!found) {
-    if (report == MissingWhiteList::Report) ctx.messages.showString(IDS_ERR_OPENWHITELIST);
-    return false;
-  }
-  return *found;
+  if (!haveList && report == MissingWhiteList::Report) ctx.messages.showString(IDS_ERR_OPENWHITELIST);
+  return listed;
 }
 
 bool ShouldBlockNow(PopupContext& ctx, const PubState& pub) {
@@ -156,12 +160,19 @@ Decision DecideNewWindow(PopupContext& ctx, PubState& pub) {
   return d;
 }
 
-void StartBlockCursor(PopupContext& ctx, WindowHandle frameWindow) {
+void StartBlockCursor(PopupContext& ctx, WindowHandle timerWindow) {
   ctx.clicks.clickGrace.store(1);
-  if (frameWindow == 0) return;
-  ctx.timers.stop(frameWindow, kTimerBlockCursor);
+  if (timerWindow == 0) return;
+  ctx.timers.stop(timerWindow, kTimerBlockCursor);
   ctx.clicks.blockCursorTicks.store(0);
-  ctx.timers.start(frameWindow, kTimerBlockCursor, kBlockCursorPeriodMs);
+  ctx.timers.start(timerWindow, kTimerBlockCursor, kBlockCursorPeriodMs);
+}
+
+void EndBlockCursor(PopupContext& ctx) {
+  ClickState& c = ctx.clicks;
+  c.clickGrace.store(0);
+  ctx.desktop.setCursor(c.savedCursor.load());
+  c.blockCursorTicks.store(0);
 }
 
 int WatchDialogs(PopupContext& ctx, PubState& pub) {
@@ -214,9 +225,7 @@ void OnTimer(PopupContext& ctx, WindowHandle window, std::uint32_t timerId, PubS
         ctx.desktop.setCursor(c.blockCursor.load());
         c.clickGrace.store(1);
       } else {
-        c.clickGrace.store(0);
-        ctx.desktop.setCursor(c.savedCursor.load());
-        c.blockCursorTicks.store(0);
+        EndBlockCursor(ctx);
         ctx.timers.stop(window, kTimerBlockCursor);
       }
       return;

@@ -33,3 +33,12 @@
 #define IDD_BLOCKHISTORY        229
 #define IDD_NEWFORMADS          232
 #define IDD_SETTINGS            237
+
+// "Adwares and Spywares" page of the options sheet.
+#define IDD_ADWARE_PAGE         238
+#define IDC_ADW_AUTOBLOCK       257
+#define IDC_ADW_LIST            602
+#define IDC_ADW_SCAN            607
+#define IDC_ADW_PROGRESS        608
+#define IDC_ADW_STATUS          609
+#define IDC_ADW_INTRO           610

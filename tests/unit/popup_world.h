@@ -32,6 +32,7 @@ struct PopupWorld {
 
   PopupWorld() {
     pub.frameWindow = kFrame;
+    pub.timerWindow = kFrame;
     pub.host = &host;
     pub.dataMutex = &dataMutex;
     host.mustHold = &dataMutex;

@@ -4,6 +4,7 @@ target_sources(win_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/pub_test_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_events_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pub_tabs_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_process_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_measure_test.cpp)
 
@@ -21,6 +22,14 @@ if(QV_PYTHON3)
     COMMENT "Generating COM stub base classes")
 endif()
 
+# The top-level frame of the tabbed stand-in browser, a process of its own.
+add_executable(standin_frame ${CMAKE_CURRENT_LIST_DIR}/standin_frame.cpp)
+target_include_directories(standin_frame PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(standin_frame PRIVATE user32 shell32)
+target_link_options(standin_frame PRIVATE -static -static-libgcc -static-libstdc++)
+target_compile_definitions(win_tests PRIVATE QV_STANDIN_FRAME_PATH="$<TARGET_FILE:standin_frame>")
+add_dependencies(win_tests standin_frame)
+
 # `make demo`: a stand-in browser window with the registered helper object
 # (the executable's name must contain iexplore.exe for the module to stay).
 add_executable(standin_demo
@@ -33,3 +42,5 @@ target_include_directories(standin_demo PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 # Only for the interface ids and the generated GUIDs.
 target_link_libraries(standin_demo PRIVATE qv_shell)
 target_link_options(standin_demo PRIVATE -static -static-libgcc -static-libstdc++)
+target_compile_definitions(standin_demo PRIVATE QV_STANDIN_FRAME_PATH="$<TARGET_FILE:standin_frame>")
+add_dependencies(standin_demo standin_frame)

@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
          click(p, ctl::kBlockFlash);
          SendDlgItemMessageA(p, ctl::kAnimHotkey, HKM_SETHOTKEY, 0x0378, 0);
        }},
+      {"Adwares and Spywares", "only looks at the page", nullptr},
       {"Settings", "checks \"Block &animations\" and chooses SKIN_BLUE",
        [](HWND p) {
          click(p, ctl::kNoAnimations);
@@ -164,8 +165,8 @@ int main(int argc, char** argv) {
       std::snprintf(name, sizeof name, "\\options-%d.bmp", ++n);
       saveWindowBmp(sheet, shots + name);
     }
-    step.act(page);
-    std::printf("  %-14s the user %s\n", step.title, step.change);
+    if (step.act) step.act(page);
+    std::printf("  %-20s the user %s\n", step.title, step.change);
   }
   pressSheetButton(sheet, IDOK);
   if (!run.join()) {
