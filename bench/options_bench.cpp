@@ -8,7 +8,6 @@
 
 #include "fakes/fake_files.h"
 #include "fakes/fake_messages.h"
-#include "fakes/fake_popup.h"
 #include "fakes/fake_registry.h"
 #include "ui/options_sheet.h"
 #include "whitelist/store.h"
@@ -40,6 +39,13 @@ void BM_ReplaceAllTenThousand(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ReplaceAllTenThousand)->Unit(benchmark::kMillisecond);
+
+// An uncontended named mutex.
+class FreeMutex final : public qv::NamedMutex {
+ public:
+  qv::WaitResult wait(std::uint32_t) override { return qv::WaitResult::Obtained; }
+  void release() override {}
+};
 
 class StoreList final : public qv::ui::SheetWhiteList {
  public:
@@ -86,7 +92,7 @@ void BM_OpenAndSaveTenThousand(benchmark::State& state) {
   reg.create(qv::RegRoot::CurrentUser, "Software\\Harrowlyn\\Quillvane");
   reg.create(qv::RegRoot::CurrentUser, std::string(qv::ui::kBrowserMainKey));
   qv::fake::FakeMessages messages;
-  qv::fake::FakeMutex options, data;
+  FreeMutex options, data;
   qv::SharedSettings s;
   for (auto _ : state) benchmark::DoNotOptimize(qv::ui::showOptions({s, reg, messages, &options, &data, host}, 0));
 }
