@@ -1,10 +1,13 @@
 // ShowOptions for a browser window of the module: the module-wide pieces
 // of the sheet's environment around the window's own.
+#include <exception>
+
 #include "com/module.h"
 #include "core/win/popup_ports_win.h"
 #include "core/win/shared_state.h"
 #include "platform/win/messages_win.h"
 #include "platform/win/registry_win.h"
+#include "res/resource_ids.h"
 #include "ui/win/options_sheet_win.h"
 
 namespace qv::ui::win {
@@ -27,7 +30,13 @@ void showOptionsForWindow(const WindowParts& window, int startPage) {
   env.whiteList = window.whiteList;
   env.newWindowGuard = window.newWindowGuard;
   env.historyRegion = qv::win::historyRegion();
-  showOptionsSheet(env, startPage);
+  // The callers are a keyboard hook and COM entry points: nothing may leave.
+  // The closing steps have run by the time an exception gets here.
+  try {
+    showOptionsSheet(env, startPage);
+  } catch (const std::exception&) {
+    messages.showString(IDS_ERR_BUSY);
+  }
 }
 
 }  // namespace qv::ui::win
