@@ -4,7 +4,7 @@
 
 SHELL := /bin/bash
 .ONESHELL:
-.PHONY: all deps native native-asan win64 fuzz check check-native check-asan check-win check-fuzz check-install dist dist-files installer demo bench clean
+.PHONY: all deps native native-asan win64 fuzz check check-native check-asan check-win check-fuzz check-install dist dist-files installer demo bench clean screenshots
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
@@ -80,8 +80,15 @@ dist: installer
 
 demo: dist
 	@set -e
-	cmake --build --preset win64 -j $(JOBS) --target demo_host adware_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
+	cmake --build --preset win64 -j $(JOBS) --target demo_host adware_demo options_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
 	scripts/wine-env run scripts/demo
+
+# Pictures of the options sheet's pages for the README (docs/screenshots).
+screenshots: deps
+	@set -e
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j $(JOBS) --target options_demo >build/options_demo.log 2>&1 || { cat build/options_demo.log; exit 1; }
+	scripts/wine-env run scripts/screenshots
 
 bench: native
 	build/native/bench/qv_bench

@@ -46,6 +46,17 @@
 #define ID_PAGE_HISTORY         243
 #define ID_PAGE_ABOUT           214
 
+// Options sheet: hot-key list items and the dialogs of its settings pages
+// (control ids are listed with the page logic, ui/option_pages.h).
+#define IDS_HOTKEY_CTRL         112
+#define IDS_HOTKEY_SHIFT        113
+#define IDS_HOTKEY_DISABLED     114
+#define IDD_POPUPADS            109
+#define IDD_WHITELIST           227
+#define IDD_BLOCKHISTORY        229
+#define IDD_NEWFORMADS          232
+#define IDD_SETTINGS            237
+
 // "Adwares and Spywares" page of the options sheet.
 #define IDD_ADWARE_PAGE         238
 #define IDC_ADW_AUTOBLOCK       257

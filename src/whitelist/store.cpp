@@ -133,6 +133,29 @@ StoreResult WhiteListStore::loadFile() {
   return result;
 }
 
+StoreResult WhiteListStore::replaceAll(const std::vector<std::string>& texts) {
+  std::vector<std::string> lowered;
+  lowered.reserve(texts.size());
+  for (const std::string& t : texts) lowered.push_back(lowerCopy(t));
+  std::sort(lowered.begin(), lowered.end(), SiteOrder{});
+  Set next;
+  for (std::string& t : lowered) next.emplace_hint(next.end(), std::move(t));
+  StoreResult result;
+  if (fileName_.empty()) {
+    result.status = StoreStatus::NoFile;
+  } else {
+    const FileResult r = files_.replaceContents(fileName_, format(next));
+    if (!r.ok) {
+      result.status = StoreStatus::WriteFailed;
+      result.systemError = r.systemError;
+      return result;
+    }
+  }
+  sites_.swap(next);
+  rewind();
+  return result;
+}
+
 StoreResult WhiteListStore::saveFile() {
   StoreResult result;
   if (fileName_.empty()) {

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -91,6 +92,13 @@ class WhiteListStore {
   // replaceContents): on WriteFailed the old file is untouched and the set
   // keeps its changes.
   StoreResult saveFile();
+
+  // Replaces every site at once (each text lower-cased, duplicates
+  // collapsing) with one rewrite of the file: the new content is written
+  // first and only on success does the set change, so a failure leaves the
+  // old list whole, in memory and in the file.  The cursor ends on the first
+  // site.
+  StoreResult replaceAll(const std::vector<std::string>& texts);
 
   // The file's bytes for a set of sites (exposed for tests and benchmarks).
   static std::string format(const Set& sites);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/shared_settings.h"
+#include "options_sheet_test_support.h"
 #include "pub_test_support.h"
 #include "quillvane_i.h"
 #include "res/resource_ids.h"
@@ -289,7 +290,11 @@ TEST_F(StandIn, DocumentHostForwardsOrAnswersFixed) {
   ASSERT_EQ(ui->GetExternal(&external), S_OK);
   ComPtr<IPubDomExtender> extender;
   ASSERT_EQ(external.As(&extender), S_OK);
-  EXPECT_EQ(extender->EditOptions(), S_OK);
+  {
+    qvtest::SheetCloser closer(GetCurrentThreadId());  // EditOptions opens the options sheet
+    EXPECT_EQ(extender->EditOptions(), S_OK);
+    EXPECT_EQ(closer.closed(), std::vector<std::string>{qv::ui::win::sheetCaption(qvtest::module())});
+  }
   ASSERT_TRUE(browser->load(L"http://other.example/"));
   ComPtr<IDispatch> external2;
   ASSERT_EQ(ui->GetExternal(&external2), S_OK);

@@ -25,6 +25,7 @@
 #include "platform/win/mutex_win.h"
 #include "platform/win/messages_win.h"
 #include "res/resource_ids.h"
+#include "ui/win/options_sheet_win.h"
 #include "ui/win/pub_ui.h"
 
 namespace qv::core::win {
@@ -65,8 +66,11 @@ Messages& messages() {
 
 void ensureTray(Pub& pub) { ui::win::pubEnsureTray(pub); }
 void removeTray(Pub& pub) { ui::win::pubRemoveTray(pub); }
-// PLACEHOLDER until the options sheet lands.
-void showOptions(Pub&, int) {}
+void showOptions(Pub& pub, int startPage) {
+  ui::win::showOptionsForWindow({pub.frameWindow, pub.browser.Get(), pub.statusWindow.Get(), pub.whiteList.Get(),
+                                 pub.optionsMutex.get(), pub.dataMutex.get(), &pub.flags.newWindowGuard},
+                                startPage);
+}
 HRESULT showContextMenu(Pub& pub, DWORD id, POINT* pt, IUnknown* target, IDispatch*) {
   return ui::win::pubShowContextMenu(pub, id, pt, target);
 }

@@ -22,6 +22,10 @@
 #include "whitelist/win/whitelist_dispatch.h"
 
 namespace qv::com {
+
+// {6D1F3A52-8C4B-4E2F-9B1D-3A7C5E0F2B91}
+const IID IID_IWhiteListReplace = {0x6d1f3a52, 0x8c4b, 0x4e2f, {0x9b, 0x1d, 0x3a, 0x7c, 0x5e, 0x0f, 0x2b, 0x91}};
+
 namespace {
 
 using Microsoft::WRL::ComPtr;
@@ -34,7 +38,8 @@ FileSystem& systemFiles() {
 class WhiteList final : public IWhiteList,
                         public IPersistFile,
                         public IProvideClassInfo,
-                        public WhiteListRegistration {
+                        public WhiteListRegistration,
+                        public IWhiteListReplace {
  public:
   explicit WhiteList(FileSystem& files) : store_(files) {}
 
@@ -49,6 +54,8 @@ class WhiteList final : public IWhiteList,
       *out = static_cast<IProvideClassInfo*>(this);
     else if (iid == kIidWhiteListRegistration)
       *out = static_cast<WhiteListRegistration*>(this);
+    else if (iid == IID_IWhiteListReplace)
+      *out = static_cast<IWhiteListReplace*>(this);
     else {
       *out = nullptr;
       return E_NOINTERFACE;
@@ -149,6 +156,18 @@ class WhiteList final : public IWhiteList,
     return guarded([&] {
       store_.advance();
       return giveCurrent(domain);
+    });
+  }
+
+  // IWhiteListReplace --------------------------------------------------------
+  STDMETHODIMP ReplaceAll(const char* const* sites, ULONG count) override {
+    if (!sites && count != 0) return E_POINTER;
+    return guarded([&] {
+      std::vector<std::string> texts;
+      texts.reserve(count);
+      for (ULONG i = 0; i < count; ++i) texts.emplace_back(sites[i] ? sites[i] : "");
+      const wl::StoreResult r = store_.replaceAll(texts);
+      return r.ok() ? S_OK : whiteListSaveError(r.systemError);
     });
   }
 

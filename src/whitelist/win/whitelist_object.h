@@ -15,6 +15,16 @@
 
 namespace qv::com {
 
+// The white list object's one-step replace, for the options sheet of the
+// same module and apartment (not in the type library, never marshalled):
+// every site is replaced with one rewrite of the file; on failure the object
+// keeps its old list, in memory and in the file, and the result is the
+// failure (whiteListSaveError).  The texts are ANSI.
+struct IWhiteListReplace : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE ReplaceAll(const char* const* sites, ULONG count) = 0;
+};
+extern const IID IID_IWhiteListReplace;
+
 // Creates a white list object whose file is read and written through `files`
 // (which must outlive the object).  The class factory and
 // createAndLoadWhiteList use the Win32 file system.

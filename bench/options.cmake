@@ -1,0 +1,2 @@
+# Options sheet: the save after OK with a large white list.
+target_sources(qv_bench PRIVATE options_bench.cpp)
