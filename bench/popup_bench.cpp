@@ -77,7 +77,7 @@ struct World {
   QuietMessages messages;
   FreeMutex mutex;
   Host host;
-  std::vector<char> history = std::vector<char>(8196, 0);
+  std::vector<char> history = std::vector<char>(qv::kHistoryRegionSize, 0);
   popup::PopupContext ctx{settings, clicks, desktop, timers, sound, messages, [] {}, history};
   popup::PubState pub;
   World() {
@@ -158,7 +158,7 @@ BENCHMARK(BM_DecisionBlockedEmptyHistory);
 // The history's duplicate test over a full 8 KB region on its own: the
 // substring rule makes every block scan the whole text.
 void BM_HistoryDuplicateSearch(benchmark::State& state) {
-  std::vector<char> h(8196, 0);
+  std::vector<char> h(qv::kHistoryRegionSize, 0);
   std::string text;
   for (int i = 0; text.size() < 8000; ++i) text += "http://www.site" + std::to_string(i) + ".example.com/\n";
   text += "http://www.example-news-site.com/articles/today.html\n";

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "com/classes.h"
+#include "com/guarded.h"
 #include "com/module.h"
 #include "quillvane_i.h"
 
@@ -39,13 +40,7 @@ class ClassFactory final : public IClassFactory {
     // The classes are not written to be aggregated; refuse rather than hand
     // out an object whose IUnknown rules would be broken.
     if (outer) return CLASS_E_NOAGGREGATION;
-    try {
-      return create_(iid, out);
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
+    return guarded([&] { return create_(iid, out); });
   }
   STDMETHODIMP LockServer(BOOL lock) override {
     if (lock)

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "com/guarded.h"
 #include "com/module.h"
 #include "com/registration.h"
+#include "com/text.h"
 #include "platform/win/registry_win.h"
 
 namespace qv::com {
@@ -34,14 +36,9 @@ HRESULT modulePaths(std::wstring& wide, std::string& ansi) {
     if (buf.size() >= 32768) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     buf.resize(buf.size() * 2);
   }
-  BOOL lossy = FALSE;
-  const int len = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, &lossy);
-  if (len <= 0) return HRESULT_FROM_WIN32(GetLastError());
-  if (lossy) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
-  ansi.assign(static_cast<size_t>(len), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), ansi.data(), len,
-                      nullptr, nullptr);
+  std::optional<std::string> exact = narrowExact(wide);
+  if (!exact) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  ansi = std::move(*exact);
   return S_OK;
 }
 
@@ -80,35 +77,28 @@ HRESULT unregisterTypeLibrary(const std::wstring& path) {
 
 extern "C" HRESULT WINAPI DllRegisterServer() {
   using namespace qv::com;
-  try {
+  return guarded([] {
     std::wstring wide;
     std::string ansi;
     const HRESULT hr = modulePaths(wide, ansi);
     if (FAILED(hr)) return hr;
     qv::win::Win32Registry registry;
-    return registerServer(registry, ansi, [&] { return static_cast<HResult>(registerTypeLibrary(wide)); });
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+    return static_cast<HRESULT>(
+        registerServer(registry, ansi, [&] { return static_cast<HResult>(registerTypeLibrary(wide)); }));
+  });
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer() {
   using namespace qv::com;
-  try {
+  return guarded([] {
     std::wstring wide;
     std::string ansi;
     const HRESULT pathResult = modulePaths(wide, ansi);
     qv::win::Win32Registry registry;
     // The type library needs only the wide path; without it the library
     // cannot be reached, but the registry entries are still removed.
-    return unregisterServer(registry, [&]() -> HResult {
+    return static_cast<HRESULT>(unregisterServer(registry, [&]() -> HResult {
       return wide.empty() ? pathResult : unregisterTypeLibrary(wide);
-    });
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+    }));
+  });
 }

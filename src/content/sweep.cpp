@@ -34,8 +34,7 @@ PositionMemo::PositionMemo() {
   for (auto& e : index_) e = kFree;
 }
 
-std::optional<page::Offsets> PositionMemo::find(const std::string& id) const {
-  const std::size_t h = std::hash<std::string>{}(id);
+std::optional<page::Offsets> PositionMemo::find(const std::string& id, std::size_t h) const {
   std::lock_guard<std::mutex> hold(lock_);
   int best = -1;
   for (std::size_t i = h & (kIndexSize - 1); index_[i] != kFree; i = (i + 1) & (kIndexSize - 1)) {
@@ -66,8 +65,7 @@ void PositionMemo::unindex(int slot) {
   index_[i] = kFree;
 }
 
-void PositionMemo::record(const std::string& id, page::Offsets at) {
-  const std::size_t h = std::hash<std::string>{}(id);
+void PositionMemo::record(const std::string& id, std::size_t h, page::Offsets at) {
   std::lock_guard<std::mutex> hold(lock_);
   const int k = writeIndex_;
   Slot& slot = slots_[k];
@@ -166,9 +164,10 @@ bool PinnedAbsolute(page::Element& element, const std::optional<std::string>& po
 
 bool MovedSinceFirstSeen(PositionMemo& memo, page::Element& element, const std::string& id,
                          const std::optional<std::string>& position) {
-  const auto first = memo.find(id);
+  const std::size_t hash = PositionMemo::hashOf(id);
+  const auto first = memo.find(id, hash);
   if (!first) {
-    if (auto at = element.offsets()) memo.record(id, *at);
+    if (auto at = element.offsets()) memo.record(id, hash, *at);
     return false;
   }
   if (!EqualsUpper(position, "ABSOLUTE")) return false;

@@ -52,8 +52,12 @@ class PositionMemo {
  public:
   static constexpr int kSlots = 256;
   // The position recorded for this id (first equal slot), or nullopt.
-  std::optional<page::Offsets> find(const std::string& id) const;
-  void record(const std::string& id, page::Offsets at);
+  std::optional<page::Offsets> find(const std::string& id) const { return find(id, hashOf(id)); }
+  void record(const std::string& id, page::Offsets at) { record(id, hashOf(id), at); }
+  // The same with the id's hash already computed (hashOf).
+  static std::size_t hashOf(const std::string& id) { return std::hash<std::string>{}(id); }
+  std::optional<page::Offsets> find(const std::string& id, std::size_t hash) const;
+  void record(const std::string& id, std::size_t hash, page::Offsets at);
   int writeIndex() const;
 
  private:

@@ -25,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/shared_names.h"
 #include "core/shared_settings.h"
 #include "platform/input.h"
 #include "platform/messages.h"
@@ -32,7 +33,8 @@
 
 namespace qv::core {
 
-inline constexpr const char kBrowserTableMutexName[] = "MutexForBrowserTable";
+using qv::kBrowserTableMutexName;
+
 inline constexpr std::uint32_t kBrowserTableWaitMs = 2000;
 // Shown (as this very text) when the table is full.
 inline constexpr const char kTooManyWindowsText[] = "IDS_ERR_TOOMANYWINDOWS";

@@ -17,14 +17,13 @@
 #include <string_view>
 
 #include "core/pub_host.h"
+#include "core/shared_names.h"
 #include "core/shared_settings.h"
 #include "platform/mutex.h"
 #include "platform/sound.h"
 
 namespace qv::popup {
 
-inline constexpr std::size_t kHistorySize = 8196;
-inline constexpr const char kHistoryRegionName[] = "PubBlockedSiteList";
 inline constexpr const char kBlockStatusText[] = "Quillvane blocked popup Ads in this page!";
 inline constexpr const char kBlockSoundResource[] = "PubSound";
 inline constexpr std::uint32_t kRecordWaitMs = 1000;

@@ -171,8 +171,11 @@ void StartBlockCursor(PopupContext& ctx, WindowHandle timerWindow) {
 void EndBlockCursor(PopupContext& ctx) {
   ClickState& c = ctx.clicks;
   c.clickGrace.store(0);
-  ctx.desktop.setCursor(c.savedCursor.load());
-  c.blockCursorTicks.store(0);
+  // Before the first tick the block cursor has not shown (and the cursor to
+  // restore is not known yet), unless an earlier block's still shows.
+  const bool showing = c.blockCursorTicks.exchange(0) > 0 ||
+                       (c.blockCursor.load() != 0 && ctx.desktop.cursor() == c.blockCursor.load());
+  if (showing) ctx.desktop.setCursor(c.savedCursor.load());
 }
 
 int WatchDialogs(PopupContext& ctx, PubState& pub) {

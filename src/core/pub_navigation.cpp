@@ -4,12 +4,10 @@
 
 namespace qv::core {
 
-bool isScriptAddress(std::string_view address) { return popup::IsJavascriptUrl(address); }
-
 PageSinks onBeforeNavigate(PubFlags& flags, std::string_view address) {
   flags.documentReady = 0;
   flags.userClicked = 0;
-  if (isScriptAddress(address)) {
+  if (popup::IsJavascriptUrl(address)) {
     flags.userClicked = 1;
     return PageSinks::Keep;
   }

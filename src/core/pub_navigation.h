@@ -18,9 +18,6 @@ namespace qv::core {
 // the popup decision reads.
 using PubFlags = popup::PubState;
 
-// Whether an address is a script navigation ("javascript:", any case).
-bool isScriptAddress(std::string_view address);
-
 enum class PageSinks {
   Keep,           // the current pages stay connected
   DisconnectAll,  // drop every page's sinks, oldest first

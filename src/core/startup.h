@@ -12,17 +12,13 @@
 
 #include "platform/libraries.h"
 #include "platform/process.h"
+#include "core/shared_names.h"
 #include "platform/registry.h"
 #include "platform/shared_memory.h"
 
 namespace qv {
 
-inline constexpr std::string_view kHistoryRegionName = "PubBlockedSiteList";
-inline constexpr std::size_t kHistoryRegionSize = 8196;
-inline constexpr std::string_view kHistoryTempPrefix = "TFR";
 inline constexpr std::string_view kSkinLibraryName = "Quillvane.skn";
-inline constexpr std::string_view kDataMutexName = "MutexToProtectPubData";
-inline constexpr std::string_view kOptionsMutexName = "MutexForOptionsDlg";
 
 // ASCII lower case; other bytes unchanged.
 std::string lowerAscii(std::string_view s);

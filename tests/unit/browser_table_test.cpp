@@ -146,7 +146,7 @@ TEST(BrowserTable, FindPubForFocusWalksUpFromTheFocusThenFallsBackToTheThread) {
   qv::fake::FakeDesktop d;
   // focus 12 -> 11 -> 100 (the frame) -> 0
   d.focusWindow = 12;
-  d.parents = {{12, 11}, {11, 100}};
+  d.parents = {{12, 11}, {11, 100}, {100, 0}};
   EXPECT_EQ(x.t.FindPubForFocus(d, 11, kPid), 5u);
   EXPECT_EQ(d.asked, (std::vector<std::string>{"focus", "parent 12", "parent 11"}));
   // The frame's entries belong to thread 11: thread 33 walks past them to its own.
@@ -175,7 +175,7 @@ TEST(BrowserTable, TabsOfOneFrameEachFindTheirOwnObject) {
   x.t.Add(500, 7, 21, kPid);
   x.t.Add(502, 8, 22, kPid);
   qv::fake::FakeDesktop d;
-  d.parents = {{601, 501}, {501, 500}, {602, 502}, {502, 500}};
+  d.parents = {{601, 501}, {501, 500}, {602, 502}, {502, 500}, {500, 0}};
   struct Case {
     qv::WindowHandle focus;
     std::uint32_t thread;

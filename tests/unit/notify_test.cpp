@@ -76,7 +76,7 @@ TEST(Notify, UnterminatedSoundFileIsReadWithinItsField) {
 
 // ---------------------------------------------------------------- history append
 
-std::vector<char> region(std::string_view text, std::size_t size = popup::kHistorySize) {
+std::vector<char> region(std::string_view text, std::size_t size = qv::kHistoryRegionSize) {
   std::vector<char> r(size, 0);
   std::memcpy(r.data(), text.data(), std::min(text.size(), size));
   return r;
@@ -120,7 +120,7 @@ TEST(History, CapacityKeepsAZeroByteAfterTheText) {
 }
 
 TEST(History, RegionWithoutAnyZeroByteIsTreatedAsFull) {
-  std::vector<char> h(popup::kHistorySize, 'q');
+  std::vector<char> h(qv::kHistoryRegionSize, 'q');
   EXPECT_EQ(popup::AppendHistory(h, "http://a/"), AppendResult::Corrupt);
   EXPECT_EQ(std::count(h.begin(), h.end(), 'q'), static_cast<long>(h.size()));
   EXPECT_EQ(popup::HistoryText(h), std::string(h.size(), 'q'));

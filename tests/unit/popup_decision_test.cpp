@@ -176,14 +176,6 @@ TEST(SiteExempt, MissingWhiteListShowsTheMessageOnEveryDecisionThatNeedsIt) {
   EXPECT_EQ(w.messages.shown.size(), 3u);
 }
 
-TEST(ScriptNavigation, JavascriptPrefixAnyCase) {
-  EXPECT_TRUE(qv::popup::IsJavascriptUrl("javascript:void(0)"));
-  EXPECT_TRUE(qv::popup::IsJavascriptUrl("JavaScript:open()"));
-  EXPECT_FALSE(qv::popup::IsJavascriptUrl("javascript"));
-  EXPECT_FALSE(qv::popup::IsJavascriptUrl(" javascript:x"));
-  EXPECT_FALSE(qv::popup::IsJavascriptUrl("http://javascript:/"));
-}
-
 }  // namespace
 
 namespace {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/popup.h"
+#include "core/shared_names.h"
 #include "fakes/fake_messages.h"
 #include "fakes/fake_popup.h"
 
@@ -24,7 +25,7 @@ struct PopupWorld {
   qv::fake::FakeMessages messages;
   qv::fake::FakeMutex dataMutex;
   qv::fake::FakePubHost host;
-  std::vector<char> history = std::vector<char>(8196, 0);
+  std::vector<char> history = std::vector<char>(qv::kHistoryRegionSize, 0);
   int totalSaves = 0;
   qv::popup::PopupContext ctx{settings, clicks, desktop, timers, sound, messages,
                               [this] { ++totalSaves; }, history};

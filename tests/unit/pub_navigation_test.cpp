@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 
+#include "core/popup.h"
 #include "core/pub_navigation.h"
 
 namespace {
@@ -17,7 +18,7 @@ TEST(PubNavigation, ScriptAddressIsRecognisedWithoutRegardToCase) {
   } cases[] = {{"javascript:void(0)", true}, {"JavaScript:open()", true}, {"JAVASCRIPT:", true},
                {"javascript", false},        {"javascrip:", false},       {" javascript:x", false},
                {"http://javascript:x", false}, {"", false},               {"vbscript:x", false}};
-  for (const auto& c : cases) EXPECT_EQ(isScriptAddress(c.address), c.script) << c.address;
+  for (const auto& c : cases) EXPECT_EQ(qv::popup::IsJavascriptUrl(c.address), c.script) << c.address;
 }
 
 TEST(PubNavigation, BeforeNavigateKeepsPagesOnlyForScript) {

@@ -1,6 +1,5 @@
 #include "page_doubles.h"
 
-#include <gtest/gtest.h>
 #include <oleauto.h>
 
 namespace pagedbl {
@@ -61,7 +60,9 @@ HRESULT InlineStyle::get_top(VARIANT* p) {
   return S_OK;
 }
 HRESULT InlineStyle::get_zIndex(VARIANT* p) {
-  if (zIndex) {
+  if (zIndexAs) {
+    *p = *zIndexAs;
+  } else if (zIndex) {
     V_VT(p) = VT_I4;
     V_I4(p) = *zIndex;
   } else {
@@ -173,7 +174,7 @@ HRESULT EnumObjects::query(REFIID iid, void** out) {
   return none(out);
 }
 HRESULT EnumObjects::Next(ULONG count, IUnknown** out, ULONG* fetched) {
-  EXPECT_EQ(count, 1u);
+  if (count != 1) qvstub::unexpectedCall("IEnumUnknown::Next with a count other than 1");
   if (fetched) *fetched = 0;
   if (next_ >= objects_.size()) return S_FALSE;
   *out = objects_[next_++].Get();
@@ -196,7 +197,7 @@ HRESULT Document::get_all(IHTMLElementCollection** p) {
   return give(static_cast<IHTMLElementCollection*>(c.Get()), reinterpret_cast<void**>(p));
 }
 HRESULT Document::EnumObjects(DWORD flags, IEnumUnknown** out) {
-  EXPECT_EQ(flags, static_cast<DWORD>(OLECONTF_EMBEDDINGS));
+  if (flags != static_cast<DWORD>(OLECONTF_EMBEDDINGS)) qvstub::unexpectedCall("IOleContainer::EnumObjects without OLECONTF_EMBEDDINGS");
   std::vector<ComPtr<IUnknown>> objects = otherObjects;
   for (auto& f : frames) objects.push_back(static_cast<IWebBrowser2*>(f.Get()));
   auto e = make<pagedbl::EnumObjects>(std::move(objects));

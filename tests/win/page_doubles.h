@@ -50,6 +50,7 @@ class InlineStyle final : public StubIHTMLStyle, public standin::RefCounted {
   STDMETHODIMP put_pixelWidth(LONG v) override;
   std::optional<std::wstring> top;  // a string, as the browser gives it
   std::optional<long> zIndex;       // VT_I4
+  std::optional<VARIANT> zIndexAs;  // any other shape (no owned payload), before zIndex
   std::vector<std::string> set;     // "visibility=hidden", ...
   CurrentStyle* computed = nullptr;  // the element's computed style, which follows display
 };

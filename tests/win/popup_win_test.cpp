@@ -158,7 +158,7 @@ TEST(PopupTimers, StartRestartAndStop) {
 struct ShellWorld {
   qv::SharedSettings settings;
   qv::fake::FakeMessages messages;
-  std::vector<char> history = std::vector<char>(qv::popup::kHistorySize, 0);
+  std::vector<char> history = std::vector<char>(qv::kHistoryRegionSize, 0);
   TestMutex tableMutex{"QvPopupTestTableMutex"};
   TestMutex dataMutex{"QvPopupTestDataMutex"};
   int saves = 0;
@@ -292,7 +292,7 @@ constexpr int kPagesPerChild = 10;
 
 struct SharedState {
   qv::SharedSettings settings;
-  char history[qv::popup::kHistorySize];
+  char history[qv::kHistoryRegionSize];
 };
 
 class Mapping {

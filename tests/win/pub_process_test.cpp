@@ -95,15 +95,19 @@ TEST(PubWindows, HundredFirstWindowRunsWithoutAnEntry) {
 
 // --- the dialog watch -----------------------------------------------------
 
+// A named procedure rather than a lambda: a lambda converts to a default
+// calling-convention pointer, and a 32-bit WNDPROC is stdcall.
+LRESULT CALLBACK scriptDialogProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(w, m, wp, lp);
+}
+
 TEST(PubChild, ScriptDialogWindow) {
   if (qvtest::env("QV_CHILD") != "dialog") GTEST_SKIP() << "runs as a child process only";
   const std::string title = qvtest::env("QV_DIALOG_TITLE");
   const UINT lifeMs = static_cast<UINT>(std::stoul(qvtest::env("QV_DIALOG_LIFE_MS")));
   WNDCLASSA wc{};
-  wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-    if (m == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcA(w, m, wp, lp);
-  };
+  wc.lpfnWndProc = scriptDialogProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "Internet Explorer_TridentDlgFrame";
   ASSERT_NE(RegisterClassA(&wc), 0);

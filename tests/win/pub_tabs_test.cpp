@@ -60,7 +60,8 @@ class Tabs : public ::testing::Test {
   }
   void TearDown() override {
     for (Browser* b : browsers) {
-      if (b) EXPECT_EQ(b->foreignThreadCalls.load(), 0) << "a tab's browser was called from another thread";
+      if (!b) continue;
+      EXPECT_EQ(b->foreignThreadCalls.load(), 0) << "a tab's browser was called from another thread";
     }
     if (frame && frame->window()) {
       EXPECT_EQ(frame->foreignTimers(), 0) << "a timer was aimed at the shared frame";

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/shared_names.h"
 #include "core/shared_settings.h"
 
 namespace qvtest {
@@ -43,7 +44,7 @@ int waitChild(HANDLE process, DWORD boundMs);
 // The shared block-history region "PubBlockedSiteList" (8196 bytes), mapped
 // for the life of the process; null when it does not exist.
 char* historyRegion();
-inline constexpr size_t kHistorySize = 8196;
+inline constexpr size_t kHistorySize = qv::kHistoryRegionSize;
 // Its text up to the first zero byte (bounded by the region).
 std::string historyText();
 // Clears it as the Block history page's Clear button does.

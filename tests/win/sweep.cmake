@@ -17,3 +17,11 @@ if(QV_PYTHON3)
                          IHTMLEmbedElement IHTMLImgElement IOleContainer IEnumUnknown
     COMMENT "Generating the page doubles' stub base classes")
 endif()
+
+# `make demo`: the stand-in browser's content-sweep step.
+if(TARGET standin_demo)
+  target_sources(standin_demo PRIVATE
+    ${CMAKE_SOURCE_DIR}/tools/standin_demo/sweep_demo.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/page_doubles.cpp)
+  target_link_libraries(standin_demo PRIVATE wininet)
+endif()

@@ -14,6 +14,7 @@
 #include "content/win/page_mshtml.h"
 #include "core/pub_host.h"
 #include "core/shared_settings.h"
+#include "image_files.h"
 #include "page_doubles.h"
 #include "pub_test_support.h"
 
@@ -30,74 +31,8 @@ void WINAPI GdiplusShutdown(ULONG_PTR token);
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
 using pagedbl::ComPtr;
-
-// A 1x1 GIF with `frames` images (each with its graphic control block).
-Bytes gif(int frames) {
-  Bytes b = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0};
-  for (int i = 0; i < frames; ++i) {
-    const Bytes frame = {0x21, 0xF9, 4, 0, 10, 0, 0, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0};
-    b.insert(b.end(), frame.begin(), frame.end());
-  }
-  b.push_back(0x3B);
-  return b;
-}
-
-// A little-endian TIFF of `pages` 1x1 8-bit grey pages.
-Bytes tiff(int pages) {
-  Bytes b = {'I', 'I', 42, 0};
-  auto u16 = [&](unsigned v) { b.push_back(v & 0xFF), b.push_back((v >> 8) & 0xFF); };
-  auto u32 = [&](unsigned v) { u16(v & 0xFFFF), u16(v >> 16); };
-  constexpr unsigned kIfd = 2 + 8 * 12 + 4, kPage = kIfd + 2;  // IFD, its pixel and padding
-  u32(8);
-  for (int p = 0; p < pages; ++p) {
-    const unsigned at = 8 + p * kPage;
-    u16(8);
-    auto entry = [&](unsigned tag, unsigned type, unsigned value) { u16(tag), u16(type), u32(1), u32(value); };
-    entry(256, 3, 1);            // width
-    entry(257, 3, 1);            // length
-    entry(258, 3, 8);            // bits per sample
-    entry(259, 3, 1);            // no compression
-    entry(262, 3, 1);            // black is zero
-    entry(273, 4, at + kIfd);    // strip offset
-    entry(278, 3, 1);            // rows per strip
-    entry(279, 4, 1);            // strip byte count
-    u32(p + 1 < pages ? at + kPage : 0);
-    b.push_back(0x80);
-    b.push_back(0);
-  }
-  return b;
-}
-
-std::string tempFile(const char* name, const Bytes& bytes) {
-  char dir[MAX_PATH];
-  GetTempPathA(MAX_PATH, dir);
-  const std::string path = std::string(dir) + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
-
-// Puts bytes into the prefix's URL cache under an address; the cached file.
-std::string commitToCache(const std::wstring& url, const Bytes& bytes, const wchar_t* ext) {
-  wchar_t path[MAX_PATH] = {};
-  if (!CreateUrlCacheEntryW(url.c_str(), static_cast<DWORD>(bytes.size()), ext, path, 0)) return {};
-  HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return {};
-  DWORD written = 0;
-  WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(f);
-  const wchar_t headers[] = L"HTTP/1.1 200 OK\r\nContent-Type: image/gif\r\n\r\n";
-  FILETIME none{};
-  if (!CommitUrlCacheEntryW(url.c_str(), path, none, none, NORMAL_CACHE_ENTRY, const_cast<wchar_t*>(headers),
-                            static_cast<DWORD>(wcslen(headers)), ext, nullptr))
-    return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, path, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n > 0 ? n - 1 : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, path, -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
+using namespace imagefiles;
 
 class Sweep : public ::testing::Test {
  protected:
@@ -265,6 +200,43 @@ TEST_F(Sweep, AScriptedPageLosesEachKindOfAdThroughTheAdapter) {
   EXPECT_EQ(top->refs(), topRefs);
   EXPECT_EQ(deep->refs(), deepRefs);
   EXPECT_EQ(pagedbl::liveDoubles(), liveBefore) << "collections and enumerators released";
+}
+
+// The z-index as the browser may shape it: only a 32-bit payload of 1
+// pins the element.
+TEST_F(Sweep, OnlyAZIndexPayloadOfOnePinsAFloatingAd) {
+  struct Case {
+    const char* name;
+    VARTYPE type;
+    long long payload;
+    bool hidden;
+  };
+  const Case cases[] = {{"I4 1", VT_I4, 1, true},     {"I2 1", VT_I2, 1, true},
+                        {"UI1 1", VT_UI1, 1, true},   {"I4 2", VT_I4, 2, false},
+                        {"I4 0", VT_I4, 0, false},    {"empty", VT_EMPTY, 0, false},
+                        {"bool true", VT_BOOL, -1, false}, {"R8 1.0", VT_R8, 1, false}};
+  int n = 0;
+  for (const Case& c : cases) {
+    auto page = pagedbl::make<pagedbl::Document>();
+    auto e = page->add(L"DIV");
+    e->id = L"z-case-" + std::to_wstring(n++);
+    e->current->display = L"block";
+    e->current->position = L"absolute";
+    e->style->top = L"4px";
+    VARIANT z;
+    VariantInit(&z);
+    V_VT(&z) = c.type;
+    if (c.type == VT_R8) V_R8(&z) = static_cast<double>(c.payload);
+    else if (c.type == VT_BOOL) V_BOOL(&z) = VARIANT_TRUE;
+    else if (c.type == VT_I2) V_I2(&z) = static_cast<SHORT>(c.payload);
+    else if (c.type == VT_UI1) V_UI1(&z) = static_cast<BYTE>(c.payload);
+    else V_I4(&z) = static_cast<LONG>(c.payload);
+    e->style->zIndexAs = z;
+    qv::SharedSettings settings;
+    qv::content::win::sweepHtmlDocument(static_cast<IHTMLDocument2*>(page.Get()), qv::content::SweepFloating,
+                                        settings, [] { return nullptr; });
+    EXPECT_EQ(e->hidden(), c.hidden) << c.name;
+  }
 }
 
 // The helper object's one-second timer sweeps the browser's page through

@@ -269,7 +269,7 @@ TEST(WhiteListInvoke, ListTravelsThroughReferencedVariants) {
 
 TEST(WhiteListInvoke, FailedRewriteIsPassedOnToTheCaller) {
   ScratchDir dir;
-  ComPtr<IWhiteList> list = loadedWhiteList(dir.wpath("missing folder\\Quillvane.WL"));
+  auto list = loadedWhiteList(dir.wpath("missing folder\\Quillvane.WL"));
   ASSERT_TRUE(list);
   Bstr site(L"a.test");
   EXPECT_PRED1(isSaveFailure, invoke(list.Get(), 1, {text(site.get())}));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fakes/fake_files.h"
+#include "com/guarded.h"
 #include "whitelist/win/whitelist_object.h"
 #include "whitelist_test_support.h"
 
@@ -239,7 +240,7 @@ TEST(WhiteListFile, ChangesAreWrittenThroughAndReadBackByAnotherObject) {
   ScratchDir dir;
   const std::string path = dir.path("Quillvane.WL");
   writeFile(path, "#Quillvane White List\r\n\r\nExample.COM  # shop\r\n  shop.example.com/ads\r\nexample.com\r\n");
-  ComPtr<IWhiteList> first = loadedWhiteList(dir.wpath("Quillvane.WL"));
+  auto first = loadedWhiteList(dir.wpath("Quillvane.WL"));
   ASSERT_TRUE(first);
   EXPECT_EQ(enumerate(first.Get()), (Sites{L"example.com", L"shop.example.com/ads"}));
   Bstr site;
@@ -247,7 +248,7 @@ TEST(WhiteListFile, ChangesAreWrittenThroughAndReadBackByAnotherObject) {
   EXPECT_EQ(first->Add(Bstr(L"B.test").get()), S_OK);
   EXPECT_EQ(readFile(path), std::string(kHeader) + "b.test\r\nexample.com\r\nshop.example.com/ads\r\n");
 
-  ComPtr<IWhiteList> second = loadedWhiteList(dir.wpath("Quillvane.WL"));
+  auto second = loadedWhiteList(dir.wpath("Quillvane.WL"));
   ASSERT_TRUE(second);
   EXPECT_EQ(enumerate(second.Get()), (Sites{L"b.test", L"example.com", L"shop.example.com/ads"}));
   // The first object does not see the second's later changes: each keeps
@@ -261,7 +262,7 @@ TEST(WhiteListFile, OnlyRealChangesRewriteTheFile) {
   ScratchDir dir;
   const std::string path = dir.path("Quillvane.WL");
   writeFile(path, "a.test\r\n");
-  ComPtr<IWhiteList> list = loadedWhiteList(dir.wpath("Quillvane.WL"));
+  auto list = loadedWhiteList(dir.wpath("Quillvane.WL"));
   ASSERT_TRUE(list);
   DeleteFileA(path.c_str());
   EXPECT_EQ(list->Add(Bstr(L"A.Test").get()), S_OK);     // present
@@ -302,7 +303,7 @@ TEST(WhiteListFile, OnlyRealChangesRewriteTheFile) {
 TEST(WhiteListFile, MissingFileLoadsEmptyAndIsCreatedByTheFirstChange) {
   ScratchDir dir;
   const std::string path = dir.path("none.WL");
-  ComPtr<IWhiteList> list = loadedWhiteList(dir.wpath("none.WL"));
+  auto list = loadedWhiteList(dir.wpath("none.WL"));
   ASSERT_TRUE(list);
   EXPECT_EQ(enumerate(list.Get()), Sites{});
   EXPECT_FALSE(fileExists(path));
@@ -333,7 +334,7 @@ TEST(WhiteListFile, FailedRewriteIsReportedByEveryChangingMethod) {
        {L"p.test"}},
   };
   for (const Case& c : cases) {
-    ComPtr<IWhiteList> list = loadedWhiteList(missingFolder);
+    auto list = loadedWhiteList(missingFolder);
     ASSERT_TRUE(list);
     // Seeding fails to save as well, but puts a.test in memory.
     EXPECT_PRED1(isSaveFailure, list->Add(Bstr(L"a.test").get()));
@@ -399,7 +400,8 @@ TEST(WhiteListCreation, CreateAndLoadGivesALoadedObject) {
   VARIANT_BOOL found = VARIANT_FALSE;
   list->Find(Bstr(L"http://example.com/page").get(), &found);
   EXPECT_EQ(found, VARIANT_TRUE);
-  EXPECT_EQ(list->Release(), 0u);
+  // The holder's letting go ends the running-object entry with the object.
+  EXPECT_EQ(qv::com::WhiteListOwner(qv::com::adopt(list)).Reset(), 0u);
 
   // A missing file still gives an (empty) object; a NULL path none.
   ASSERT_EQ(qv::com::createAndLoadWhiteList(dir.wpath("missing.WL").c_str(), &list), S_OK);

@@ -1,6 +1,6 @@
 // The white list object's entry in the running object table: made by Load of
 // a readable file under a file moniker of its path, one per object, and gone
-// when the object's last user lets go -- which also lets the module unload.
+// when its holder lets go -- which also lets the module unload.
 #include <gtest/gtest.h>
 
 #include "whitelist_test_support.h"
@@ -34,7 +34,7 @@ TEST(WhiteListRunningObject, LoadRegistersTheObjectUnderItsFileMoniker) {
   Rot rot;
   ASSERT_FALSE(rot.running(path));
   {
-    ComPtr<IWhiteList> list = loadedWhiteList(path);
+    auto list = loadedWhiteList(path);
     ASSERT_TRUE(list);
     EXPECT_TRUE(rot.running(path));
     EXPECT_EQ(canUnloadNow(), S_FALSE);
@@ -58,8 +58,8 @@ TEST(WhiteListRunningObject, EachObjectRegistersAndRevokesOnlyItsOwnEntry) {
   writeFile(dir.path("Quillvane.WL"), "a.test\r\n");
   const std::wstring path = dir.wpath("Quillvane.WL");
   Rot rot;
-  ComPtr<IWhiteList> first = loadedWhiteList(path);
-  ComPtr<IWhiteList> second = loadedWhiteList(path);
+  auto first = loadedWhiteList(path);
+  auto second = loadedWhiteList(path);
   ASSERT_TRUE(first && second);
   EXPECT_TRUE(rot.running(path));
   first.Reset();
@@ -76,12 +76,35 @@ TEST(WhiteListRunningObject, EachObjectRegistersAndRevokesOnlyItsOwnEntry) {
   EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
+// The entry ends when the holder lets go, not when some count says so: a
+// client that bound through the table keeps a working object, unregistered.
+TEST(WhiteListRunningObject, TheHolderRevokesWhenItLetsGoWhileClientsRemain) {
+  ScratchDir dir;
+  writeFile(dir.path("Quillvane.WL"), "a.test\r\n");
+  const std::wstring path = dir.wpath("Quillvane.WL");
+  Rot rot;
+  auto holder = loadedWhiteList(path);
+  ComPtr<IUnknown> found;
+  ASSERT_EQ(rot.table->GetObject(rot.moniker(path).Get(), found.GetAddressOf()), S_OK);
+  ComPtr<IWhiteList> client;
+  ASSERT_EQ(found.As(&client), S_OK);
+  found.Reset();
+  holder.Reset();
+  EXPECT_FALSE(rot.running(path));
+  VARIANT_BOOL hit = VARIANT_FALSE;
+  EXPECT_EQ(client->Find(Bstr(L"http://a.test/").get(), &hit), S_OK);
+  EXPECT_EQ(hit, VARIANT_TRUE);
+  EXPECT_EQ(canUnloadNow(), S_FALSE);
+  EXPECT_EQ(client.Reset(), 0u);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
 TEST(WhiteListRunningObject, UnreadableOrReloadedFilesLeaveNoStrayEntry) {
   ScratchDir dir;
   Rot rot;
   const std::wstring missing = dir.wpath("missing.WL");
   {
-    ComPtr<IWhiteList> list = loadedWhiteList(missing);
+    auto list = loadedWhiteList(missing);
     ASSERT_TRUE(list);
     EXPECT_FALSE(rot.running(missing));
     EXPECT_EQ(canUnloadNow(), S_FALSE);  // the object itself still counts
@@ -91,7 +114,7 @@ TEST(WhiteListRunningObject, UnreadableOrReloadedFilesLeaveNoStrayEntry) {
   // A second Load moves the registration to the new file.
   writeFile(dir.path("one.WL"), "one.test\r\n");
   writeFile(dir.path("two.WL"), "two.test\r\n");
-  ComPtr<IWhiteList> list = loadedWhiteList(dir.wpath("one.WL"));
+  auto list = loadedWhiteList(dir.wpath("one.WL"));
   ASSERT_TRUE(list);
   ComPtr<IPersistFile> file;
   ASSERT_EQ(list.As(&file), S_OK);

@@ -107,8 +107,8 @@ ComPtr<IWhiteList> newWhiteList() {
   return list;
 }
 
-ComPtr<IWhiteList> loadedWhiteList(const std::wstring& path) {
-  ComPtr<IWhiteList> list = newWhiteList();
+qv::com::WhiteListOwner loadedWhiteList(const std::wstring& path) {
+  qv::com::WhiteListOwner list(newWhiteList());
   ComPtr<IPersistFile> file;
   if (list) {
     EXPECT_EQ(list.As(&file), S_OK);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "quillvane_i.h"
+#include "whitelist/win/whitelist_object.h"
 
 namespace qvtest {
 
@@ -84,7 +85,9 @@ inline bool isSaveFailure(HRESULT hr) {
 // A new white list object from the module's class factory.
 ComPtr<IWhiteList> newWhiteList();
 // A new white list object loaded from `path`.
-ComPtr<IWhiteList> loadedWhiteList(const std::wstring& path);
+// A white list object Loaded from `path`, held as the module's holders hold
+// it (letting go revokes its running object table entry).
+qv::com::WhiteListOwner loadedWhiteList(const std::wstring& path);
 
 // All sites by GetFirst/GetNext.
 std::vector<std::wstring> enumerate(IWhiteList* list);

@@ -122,6 +122,9 @@ void tabbedBrowser(qv::SharedSettings& s) {
 
 }  // namespace
 
+// The content sweep's step (sweep_demo.cpp).
+void sweepDemo(qv::SharedSettings& s);
+
 int main() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   ComPtr<IObjectWithSite> pub;
@@ -183,6 +186,7 @@ int main() {
               s->browserCount);
 
   tabbedBrowser(*s);
+  sweepDemo(*s);
   s->showStatusMsg = savedStatus;
   s->playDefaultSound = savedSound;
   pub.Reset();

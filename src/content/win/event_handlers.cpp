@@ -14,11 +14,13 @@
 #include <new>
 
 #include "com/classes.h"
+#include "com/guarded.h"
 #include "com/simple_object.h"
+#include "com/text.h"
+#include "com/variant.h"
 #include "content/page_click.h"
 #include "content/win/page_sinks.h"
 #include "core/win/browser_events.h"
-#include "core/win/com_guard.h"
 #include "quillvane_i.h"
 
 namespace qv::com {
@@ -34,11 +36,9 @@ class MshtmlElement final : public content::PageElement {
  public:
   explicit MshtmlElement(ComPtr<IHTMLElement> e) : e_(std::move(e)) {}
   std::optional<std::string> tagName() override {
-    BSTR tag = nullptr;
-    if (FAILED(e_->get_tagName(&tag))) return std::nullopt;
-    std::string out = narrowBstr(tag);
-    SysFreeString(tag);
-    return out;
+    Bstr tag;
+    if (FAILED(e_->get_tagName(tag.Receive()))) return std::nullopt;
+    return narrowBstr(tag.get());
   }
   std::unique_ptr<content::PageElement> parent() override {
     ComPtr<IHTMLElement> p;
@@ -127,9 +127,7 @@ class WindowEventHandler final : public EventSink<IWindowEventHandler> {
     if (!params) return E_INVALIDARG;
     if (!result) return E_POINTER;
     if (id == kWindowError) {
-      VariantClear(result);
-      V_VT(result) = VT_BOOL;
-      V_BOOL(result) = VARIANT_TRUE;
+      Variant(true).releaseInto(result);
     }
     return DISP_E_MEMBERNOTFOUND;
   }

@@ -25,20 +25,33 @@ std::optional<std::string> textOf(HRESULT hr, const Bstr& text) {
   return utf8FromBstr(text);
 }
 
-// An inline style value as the floating rule's facts: the payload is the
-// variant's eight data bytes (zero-filled before the call).
+// An inline style value as the floating rule's facts: Empty when the
+// variant's payload is zero (nothing set inline), One when its 32-bit
+// payload is 1.  Read by type, so it does not depend on how the owner
+// initialised the bytes the callee did not write.
 page::InlineValue classify(HRESULT hr, const Variant& v) {
   if (FAILED(hr)) return page::InlineValue::ReadFailed;
   const VARIANT& raw = v.get();
-  unsigned char payload[8];
-  static_assert(sizeof(raw.llVal) == sizeof payload);
-  std::memcpy(payload, &raw.llVal, sizeof payload);
-  bool zero = true;
-  for (unsigned char b : payload) zero = zero && b == 0;
-  if (zero) return page::InlineValue::Empty;
-  std::uint32_t low;
-  std::memcpy(&low, payload, sizeof low);
-  return low == 1 ? page::InlineValue::One : page::InlineValue::Other;
+  std::int64_t payload = 0;
+  switch (V_VT(&raw)) {
+    case VT_EMPTY: case VT_NULL: payload = 0; break;
+    case VT_I1: payload = V_I1(&raw); break;
+    case VT_UI1: payload = V_UI1(&raw); break;
+    case VT_I2: payload = V_I2(&raw); break;
+    case VT_UI2: payload = V_UI2(&raw); break;
+    case VT_BOOL: payload = V_BOOL(&raw) ? 1 : 0; break;  // never the 32-bit value 1: VARIANT_TRUE is -1
+    case VT_I4: payload = V_I4(&raw); break;
+    case VT_UI4: payload = V_UI4(&raw); break;
+    case VT_INT: payload = V_INT(&raw); break;
+    case VT_UINT: payload = V_UINT(&raw); break;
+    case VT_BSTR: return V_BSTR(&raw) ? page::InlineValue::Other : page::InlineValue::Empty;
+    case VT_R4: return V_R4(&raw) == 0 ? page::InlineValue::Empty : page::InlineValue::Other;
+    case VT_R8: return V_R8(&raw) == 0 ? page::InlineValue::Empty : page::InlineValue::Other;
+    default: return page::InlineValue::Other;
+  }
+  if (V_VT(&raw) == VT_BOOL) return payload ? page::InlineValue::Other : page::InlineValue::Empty;
+  if (payload == 0) return page::InlineValue::Empty;
+  return static_cast<std::uint32_t>(payload) == 1u ? page::InlineValue::One : page::InlineValue::Other;
 }
 
 class MshtmlElement final : public page::Element {
@@ -347,17 +360,24 @@ std::vector<std::uint32_t> GdiplusFrameCounter::frameCounts(const std::string& p
 
 // ---------------------------------------------------------------------------
 
-void sweepHtmlDocument(IDispatch* document, int flags, SharedSettings& settings,
+bool sweepHtmlDocument(IDispatch* document, int flags, SharedSettings& settings,
                        std::function<popup::PubHost*()> findPubForFocus,
                        std::function<void(const std::string&)> onHidden) {
-  if ((flags & (SweepFlash | SweepAnimated | SweepFloating)) == 0) return;
-  auto doc = documentFromDispatch(document);
-  if (!doc) return;
+  if ((flags & (SweepFlash | SweepAnimated | SweepFloating)) == 0) return true;
   static WinInetUrlCache cache;
   static GdiplusFrameCounter frames;
   static SweepMemory memory;  // one per process, for every window and tab
-  SweepServices services{settings, cache, frames, memory, std::move(findPubForFocus), std::move(onHidden)};
-  SweepDocument(services, *doc, flags);
+  // Called from a timer procedure and a keyboard hook: nothing may escape.
+  // Memory running out ends this sweep; the next one starts afresh.
+  try {
+    auto doc = documentFromDispatch(document);
+    if (!doc) return true;
+    SweepServices services{settings, cache, frames, memory, std::move(findPubForFocus), std::move(onHidden)};
+    SweepDocument(services, *doc, flags);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 }  // namespace qv::content::win

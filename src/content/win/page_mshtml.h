@@ -39,7 +39,8 @@ class GdiplusFrameCounter final : public page::FrameCounter {
 // frame counter: what the helper object's timer and shortcut call.
 // findPubForFocus gives the browser side of the helper object owning the
 // focused window (for the status notice), or null.  onHidden may be empty.
-void sweepHtmlDocument(IDispatch* document, int flags, SharedSettings& settings,
+// False when memory ran out and the sweep stopped early.
+bool sweepHtmlDocument(IDispatch* document, int flags, SharedSettings& settings,
                        std::function<popup::PubHost*()> findPubForFocus,
                        std::function<void(const std::string&)> onHidden = {});
 

@@ -4,19 +4,6 @@
 
 namespace qv::com {
 
-std::string narrow(const wchar_t* text, size_t length) {
-  if (!text || length == 0) return {};
-  if (length > 0x7FFFFFF) length = 0x7FFFFFF;  // a page address is far shorter; keep int maths safe
-  const int n = static_cast<int>(length);
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, text, n, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return {};
-  std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, n, out.data(), bytes, nullptr, nullptr);
-  return out;
-}
-
-std::string narrowBstr(BSTR text) { return text ? narrow(text, SysStringLen(text)) : std::string{}; }
-
 namespace {
 
 // The argument at declared position `pos` of `count` declared arguments.

@@ -20,6 +20,8 @@
 
 #include <string>
 
+#include "com/text.h"
+
 namespace qv::com {
 
 enum class BrowserEventKind { Ignored, NewWindow, BeforeNavigate, NavigateComplete, DocumentComplete, Quit };
@@ -40,9 +42,5 @@ struct BrowserEvent {
 
 // Pure: reads `params` (which may be null) and returns the decoded event.
 BrowserEvent decodeBrowserEvent(DISPID id, const DISPPARAMS* params);
-
-// Wide to narrow (the system's ANSI code page), bounded by `length`.
-std::string narrow(const wchar_t* text, size_t length);
-std::string narrowBstr(BSTR text);
 
 }  // namespace qv::com

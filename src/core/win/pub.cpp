@@ -6,10 +6,11 @@
 #include <new>
 
 #include "com/classes.h"
+#include "com/bstr.h"
+#include "com/guarded.h"
 #include "content/win/frame_subclass.h"
 #include "content/win/page_sinks.h"
 #include "core/win/browser_events.h"
-#include "core/win/com_guard.h"
 #include "core/win/popup_shell_win.h"
 #include "core/win/pub_extender.h"
 #include "core/win/pub_services.h"
@@ -290,11 +291,10 @@ void Pub::onQuit() {
   timers.stopSweep();
 
   if (browser) {
-    BSTR blank = SysAllocString(L"about:blank");
-    VARIANT none;
+    const com::Bstr blank(L"about:blank");
+    VARIANT none;  // VT_EMPTY: owns nothing
     VariantInit(&none);
-    const HRESULT hr = blank ? browser->Navigate(blank, &none, &none, &none, &none) : E_OUTOFMEMORY;
-    SysFreeString(blank);
+    const HRESULT hr = browser->Navigate(blank.get(), &none, &none, &none, &none);
     if (SUCCEEDED(hr)) {
       BrowserReadyWait wait(browser.Get());
       core::waitUntilComplete(wait);

@@ -32,6 +32,7 @@
 #include "core/pub_navigation.h"
 #include "platform/mutex.h"
 #include "quillvane_i.h"
+#include "whitelist/win/whitelist_object.h"
 
 namespace qv::content::win {
 struct FrameLink;
@@ -149,7 +150,7 @@ class Pub final : public IObjectWithSite,
   ComPtr<IDocHostUIHandler> defaultUIHandler;
   ComPtr<IOleCommandTarget> defaultCommandTarget;
   std::string whiteListPath;
-  ComPtr<IUnknown> whiteList;
+  com::WhiteListOwner whiteList;  // revokes its running-object entry when let go
   std::unique_ptr<NamedMutex> dataMutex;
   std::unique_ptr<NamedMutex> optionsMutex;
   ULONG_PTR gdiplusToken = 0;

@@ -13,6 +13,7 @@
 #include "platform/messages.h"
 #include "platform/win/mutex_win.h"
 #include "quillvane_i.h"
+#include "whitelist/win/whitelist_object.h"
 
 namespace qv::win {
 
@@ -20,7 +21,7 @@ namespace qv::win {
 struct PubResources {
   std::unique_ptr<Win32NamedMutex> dataMutex;     // "MutexToProtectPubData"
   std::unique_ptr<Win32NamedMutex> optionsMutex;  // "MutexForOptionsDlg"
-  Microsoft::WRL::ComPtr<IWhiteList> whiteList;   // filled by the white-list step
+  com::WhiteListOwner whiteList;                  // filled by the white-list step
   std::string whiteListPath;                      // filled by the white-list step
 };
 

@@ -6,7 +6,8 @@
 
 #include <oleauto.h>
 
-#include "core/win/com_guard.h"
+#include "com/guarded.h"
+#include "com/variant.h"
 #include "core/win/pub_extender.h"
 #include "core/win/pub_services.h"
 
@@ -176,11 +177,7 @@ STDMETHODIMP Pub::QueryStatus(const GUID* group, ULONG count, OLECMD* cmds, OLEC
 STDMETHODIMP Pub::Exec(const GUID* group, DWORD id, DWORD opt, VARIANT* in, VARIANT* out) {
   return guarded([&] {
     if (id == kShowScriptError) {
-      if (out) {
-        VariantClear(out);
-        V_VT(out) = VT_BOOL;
-        V_BOOL(out) = VARIANT_TRUE;
-      }
+      if (out) com::Variant(true).releaseInto(out);
       return S_OK;
     }
     return defaultCommandTarget ? defaultCommandTarget->Exec(group, id, opt, in, out) : S_OK;

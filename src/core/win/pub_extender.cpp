@@ -1,7 +1,7 @@
 #include "core/win/pub_extender.h"
 
 #include "com/classes.h"
-#include "core/win/com_guard.h"
+#include "com/guarded.h"
 #include "core/win/pub_services.h"
 
 namespace qv::core::win {

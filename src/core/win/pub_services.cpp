@@ -11,6 +11,7 @@
 
 #include "com/classes.h"
 #include "com/module.h"
+#include "com/text.h"
 #include "content/win/page_mshtml.h"
 #include "core/browser_table.h"
 #include "core/popup.h"
@@ -48,7 +49,7 @@ HRESULT preparePub(Pub& pub) {
   if (FAILED(hr)) return hr;
   pub.dataMutex = std::move(resources.dataMutex);
   pub.optionsMutex = std::move(resources.optionsMutex);
-  pub.whiteList = resources.whiteList;
+  pub.whiteList = std::move(resources.whiteList);
   pub.whiteListPath = std::move(resources.whiteListPath);
   pub.flags.dataMutex = pub.dataMutex.get();
   shell().configureForModule();  // the first CPub of the process sets it up
@@ -88,35 +89,23 @@ void sweepDocument(Pub&, IDispatch* document, int sweepFlags) {
 
 std::optional<std::string> PubBrowserHost::locationUrl() {
   if (!pub_.browser) return std::nullopt;
-  BSTR url = nullptr;
-  if (FAILED(pub_.browser->get_LocationURL(&url))) return std::nullopt;
-  std::string out = com::narrowBstr(url);
-  SysFreeString(url);
-  return out;
+  com::Bstr url;
+  if (FAILED(pub_.browser->get_LocationURL(url.Receive()))) return std::nullopt;
+  return com::narrowBstr(url.get());
 }
 
 std::optional<bool> PubBrowserHost::whiteListFind(std::string_view address) {
   ComPtr<IWhiteList> list;
   if (!pub_.whiteList || FAILED(pub_.whiteList.As(&list)) || !list) return std::nullopt;
-  const int n = MultiByteToWideChar(CP_ACP, 0, address.data(), static_cast<int>(address.size()), nullptr, 0);
-  BSTR text = SysAllocStringLen(nullptr, n > 0 ? static_cast<UINT>(n) : 0);
-  if (!text) return std::nullopt;
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, address.data(), static_cast<int>(address.size()), text, n);
+  const com::Bstr text = com::bstrFromAnsi(address);
   VARIANT_BOOL found = VARIANT_FALSE;
-  const HRESULT hr = list->Find(text, &found);
-  SysFreeString(text);
-  if (FAILED(hr)) return false;
+  if (FAILED(list->Find(text.get(), &found))) return false;
   return found != VARIANT_FALSE;
 }
 
 bool PubBrowserHost::setStatusText(const std::string& text) {
   if (!pub_.statusWindow) return false;
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  BSTR wide = SysAllocStringLen(nullptr, n > 0 ? static_cast<UINT>(n) : 0);
-  if (!wide) return false;
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide, n);
-  pub_.statusWindow->put_defaultStatus(wide);
-  SysFreeString(wide);
+  pub_.statusWindow->put_defaultStatus(com::bstrFromAnsi(text).get());
   return true;
 }
 

@@ -4,30 +4,12 @@
 
 #include <new>
 
+#include "com/handle.h"
+
 namespace qv::win {
 namespace {
 
-// Owns a file handle; closing is checked by release().
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : h_(h) {}
-  ~FileHandle() {
-    if (valid()) CloseHandle(h_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-  HANDLE get() const { return h_; }
-  // Closes now and reports whether the close succeeded.
-  bool close() {
-    const HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(h) != FALSE;
-  }
-
- private:
-  HANDLE h_;
-};
+using FileHandle = com::UniqueHandle;
 
 FileResult failure(DWORD error) { return {false, error == 0 ? static_cast<std::uint32_t>(ERROR_GEN_FAILURE) : error}; }
 

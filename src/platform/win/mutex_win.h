@@ -7,7 +7,9 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
+#include "com/handle.h"
 #include "platform/mutex.h"
 
 namespace qv::win {
@@ -17,9 +19,9 @@ class Win32NamedMutex final : public NamedMutex {
   // Creates the mutex or opens the one of that name.  Null on failure, with
   // the system's error code in *error (read before anything else could
   // overwrite it).
-  static std::unique_ptr<Win32NamedMutex> create(const std::string& name, DWORD* error = nullptr);
+  static std::unique_ptr<Win32NamedMutex> create(std::string_view name, DWORD* error = nullptr);
 
-  ~Win32NamedMutex() override;
+  ~Win32NamedMutex() override = default;
   Win32NamedMutex(const Win32NamedMutex&) = delete;
   Win32NamedMutex& operator=(const Win32NamedMutex&) = delete;
 
@@ -27,11 +29,11 @@ class Win32NamedMutex final : public NamedMutex {
   WaitResult wait(std::uint32_t milliseconds) override;
   void release() override;
 
-  HANDLE handle() const { return handle_; }
+  HANDLE handle() const { return handle_.get(); }
 
  private:
-  explicit Win32NamedMutex(HANDLE handle) : handle_(handle) {}
-  HANDLE handle_;
+  explicit Win32NamedMutex(com::UniqueHandle handle) : handle_(std::move(handle)) {}
+  com::UniqueHandle handle_;
 };
 
 }  // namespace qv::win

@@ -3,6 +3,8 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include "com/handle.h"
+
 namespace qv::win {
 namespace {
 
@@ -15,17 +17,13 @@ std::string boundedPath(const char (&buf)[MAX_PATH], DWORD n) {
 
 std::string processImagePath(DWORD pid) {
   char buf[MAX_PATH];
-  if (HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)) {
-    std::string p = boundedPath(buf, GetModuleFileNameExA(h, nullptr, buf, MAX_PATH));
-    CloseHandle(h);
+  if (com::UniqueHandle h{OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)}) {
+    std::string p = boundedPath(buf, GetModuleFileNameExA(h.get(), nullptr, buf, MAX_PATH));
     if (!p.empty()) return p;
   }
-  if (HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
+  if (com::UniqueHandle h{OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)}) {
     DWORD n = MAX_PATH;
-    std::string p;
-    if (QueryFullProcessImageNameA(h, 0, buf, &n)) p = boundedPath(buf, n);
-    CloseHandle(h);
-    return p;
+    return QueryFullProcessImageNameA(h.get(), 0, buf, &n) ? boundedPath(buf, n) : std::string();
   }
   return {};
 }
@@ -45,27 +43,24 @@ std::string Win32Process::commandLine() {
 }
 
 std::string Win32Process::parentExePath() {
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return {};
+  const com::UniqueHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap) return {};
   std::string result;
   const DWORD self = GetCurrentProcessId();
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL ok = Process32First(snap, &entry); ok; ok = Process32Next(snap, &entry)) {
+  for (BOOL ok = Process32First(snap.get(), &entry); ok; ok = Process32Next(snap.get(), &entry)) {
     if (entry.th32ProcessID == self) {
       result = processImagePath(entry.th32ParentProcessID);
       break;
     }
   }
-  CloseHandle(snap);
   return result;
 }
 
 void Win32Process::terminateSelf() {
-  if (HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId())) {
-    TerminateProcess(h, 0);
-    CloseHandle(h);  // reached only when termination was refused
-  }
+  // The handle is closed only when termination was refused.
+  if (const com::UniqueHandle h{OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId())}) TerminateProcess(h.get(), 0);
 }
 
 std::string Win32Libraries::ownModulePath() { return moduleFileName(self_); }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "com/handle.h"
+
 namespace qv::win {
 namespace {
 
@@ -16,8 +18,7 @@ HKEY rootKey(RegRoot root) {
 
 class Win32Key final : public RegistryKey {
  public:
-  explicit Win32Key(HKEY key) : key_(key) {}
-  ~Win32Key() override { RegCloseKey(key_); }
+  explicit Win32Key(HKEY key) : owner_(key), key_(key) {}
   Win32Key(const Win32Key&) = delete;
   Win32Key& operator=(const Win32Key&) = delete;
 
@@ -70,7 +71,8 @@ class Win32Key final : public RegistryKey {
   }
 
  private:
-  HKEY key_;
+  com::RegKey owner_;
+  HKEY key_;  // owner_.get(), kept for the many calls below
 };
 
 RegOpen openWith(RegRoot root, std::string_view path, REGSAM access) {
@@ -118,13 +120,13 @@ RegStatus Win32Registry::deleteKey(RegRoot root, std::string_view path) {
   const std::string p(path);
   // RegDeleteKeyA refuses a key with subkeys (ERROR_ACCESS_DENIED on NT);
   // tell that apart by looking for a first subkey.
-  HKEY key = nullptr;
-  LONG rc = RegOpenKeyExA(rootKey(root), p.c_str(), 0, KEY_READ, &key);
+  com::RegKey key;
+  LONG rc = RegOpenKeyExA(rootKey(root), p.c_str(), 0, KEY_READ, key.Receive());
   if (rc != ERROR_SUCCESS) return regStatusFromError(rc);
   char buf[256];
   DWORD len = sizeof buf;
-  rc = RegEnumKeyExA(key, 0, buf, &len, nullptr, nullptr, nullptr, nullptr);
-  RegCloseKey(key);
+  rc = RegEnumKeyExA(key.get(), 0, buf, &len, nullptr, nullptr, nullptr, nullptr);
+  key.reset();
   if (rc == ERROR_SUCCESS) return RegStatus::NotEmpty;
   return regStatusFromError(RegDeleteKeyA(rootKey(root), p.c_str()));
 }

@@ -7,20 +7,12 @@
 #include <vector>
 
 #include "com/module.h"
+#include "com/text.h"
 #include "platform/win/files_win.h"
 #include "quillvane_i.h"
 
 namespace qv::wl::win {
 namespace {
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
 
 }  // namespace
 
@@ -62,7 +54,7 @@ void setPubErrorInfo(const std::string& text, std::int32_t hresult) {
     wchar_t fallback[] = L"Quillvane.Pub.1";
     create->SetSource(fallback);
   }
-  std::wstring description = widen(text);
+  std::wstring description = qv::com::widen(text);
   create->SetDescription(description.data());
   IErrorInfo* info = nullptr;
   if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info))) && info) {

@@ -1,5 +1,10 @@
 #include "whitelist/win/whitelist_dispatch.h"
 
+#include <utility>
+
+#include "com/bstr.h"
+#include "com/variant.h"
+
 namespace qv::win {
 namespace {
 
@@ -70,6 +75,110 @@ HRESULT placeWhiteListArgs(const DISPPARAMS* params, PlacedArgs& out, UINT* argE
   }
   out.count = count;
   return S_OK;
+}
+
+namespace {
+
+// Reads the text argument of Add, Delete and Find: a BSTR, or anything
+// VariantChangeType turns into one.
+HRESULT textArgument(VARIANT* arg, com::Variant& converted, BSTR& text, UINT* argErr) {
+  if (V_VT(arg) == VT_BSTR) {
+    text = V_BSTR(arg);
+    return S_OK;
+  }
+  if (FAILED(com::Variant::convert(*arg, VT_BSTR, converted)) || converted.type() != VT_BSTR) {
+    if (argErr) *argErr = 0;
+    return DISP_E_TYPEMISMATCH;
+  }
+  text = V_BSTR(&converted.get());
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT invokeWhiteList(IWhiteList& list, DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr) {
+  if (result) VariantInit(result);
+  if (!params) return DISP_E_BADVARTYPE;
+  if (params->cArgs > 2) return DISP_E_BADPARAMCOUNT;
+  PlacedArgs args;
+  HRESULT hr = placeWhiteListArgs(params, args, argErr);
+  if (FAILED(hr)) return hr;
+  if (id < kDispAdd || id > kDispGetNext) return DISP_E_MEMBERNOTFOUND;
+  const UINT needed = id == kDispDeleteAll ? 0 : 1;
+  if (args.count != needed) return DISP_E_BADPARAMCOUNT;
+  VARIANT* arg = args.at[0];
+
+  switch (id) {
+    case kDispAdd:
+    case kDispDelete:
+    case kDispFind: {
+      com::Variant converted;
+      BSTR text = nullptr;
+      hr = textArgument(arg, converted, text, argErr);
+      if (FAILED(hr)) return hr;
+      if (id == kDispAdd) return list.Add(text);
+      if (id == kDispDelete) return list.Delete(text);
+      VARIANT_BOOL found = VARIANT_FALSE;
+      hr = list.Find(text, &found);
+      if (SUCCEEDED(hr) && result) {
+        V_VT(result) = VT_BOOL;
+        V_BOOL(result) = found;
+      }
+      return hr;
+    }
+    case kDispGetWhiteList: {
+      if (V_VT(arg) != (VT_BYREF | VT_VARIANT)) {
+        if (argErr) *argErr = 0;
+        return DISP_E_TYPEMISMATCH;
+      }
+      VARIANT* target = V_VARIANTREF(arg);
+      if (!target) return E_POINTER;
+      return list.GetWhiteList(target);
+    }
+    case kDispPutWhiteList: {
+      const VARIANT* source = arg;
+      if (V_VT(arg) == (VT_BYREF | VT_VARIANT)) {
+        source = V_VARIANTREF(arg);
+        if (!source) return E_POINTER;
+      }
+      hr = list.PutWhiteList(*source);
+      if (hr == DISP_E_TYPEMISMATCH && argErr) *argErr = 0;
+      return hr;
+    }
+    case kDispDeleteAll:
+      return list.DeleteAll();
+    case kDispGetFirst:
+    case kDispGetNext: {
+      const bool first = id == kDispGetFirst;
+      if (V_VT(arg) == (VT_BYREF | VT_VARIANT)) {
+        VARIANT* target = V_VARIANTREF(arg);
+        if (!target) return E_POINTER;
+        com::Bstr text;
+        hr = first ? list.GetFirst(text.Receive()) : list.GetNext(text.Receive());
+        com::Variant(std::move(text)).releaseInto(target);
+        return hr;
+      }
+      // Anything else must really be a reference to a BSTR before it is
+      // written through.
+      if (V_VT(arg) != (VT_BYREF | VT_BSTR)) {
+        if (argErr) *argErr = 0;
+        return DISP_E_TYPEMISMATCH;
+      }
+      BSTR* target = V_BSTRREF(arg);
+      if (!target) return E_POINTER;
+      com::Bstr text;
+      hr = first ? list.GetFirst(text.Receive()) : list.GetNext(text.Receive());
+      if (hr == S_OK) {
+        // The reference is in/out: the caller's previous string is ours to free.
+        com::Bstr previous;
+        previous.reset(*target);
+        *target = text.release();
+      }
+      return hr;
+    }
+    default:
+      return DISP_E_MEMBERNOTFOUND;
+  }
 }
 
 }  // namespace qv::win

@@ -1,13 +1,15 @@
 // The automation side of the white list object, decoded without the object:
-// the name table behind GetIDsOfNames and the placement of Invoke's
-// arguments.  Kept apart so that both can be checked with hand-made
-// DISPPARAMS.
+// the name table behind GetIDsOfNames, the placement of Invoke's arguments
+// and the decoding of each method's arguments onto IWhiteList's own calls.
+// Kept apart so that all of it can be checked with hand-made DISPPARAMS.
 #pragma once
 
 #include <windows.h>
 #include <oaidl.h>
 
 #include <array>
+
+#include "quillvane_i.h"
 
 namespace qv::win {
 
@@ -44,5 +46,11 @@ struct PlacedArgs {
 // a named id that is negative, not below the argument count, or names a
 // position already taken.
 HRESULT placeWhiteListArgs(const DISPPARAMS* params, PlacedArgs& out, UINT* argErr);
+
+// IDispatch::Invoke of a white list: checks and places the arguments,
+// converts a text argument to a BSTR (VariantChangeType), writes [out]
+// arguments given by reference (VT_BYREF|VT_VARIANT, or VT_BYREF|VT_BSTR for
+// GetFirst/GetNext, whose previous string is freed), and calls `list`.
+HRESULT invokeWhiteList(IWhiteList& list, DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr);
 
 }  // namespace qv::win

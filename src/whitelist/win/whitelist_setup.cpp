@@ -2,11 +2,12 @@
 
 #include <string>
 
+#include "com/guarded.h"
 #include "com/module.h"
+#include "com/text.h"
 #include "platform/win/messages_win.h"
 #include "whitelist/win/locate_win.h"
 #include "whitelist/win/whitelist_object.h"
-#include "whitelist/win/wide_text.h"
 
 namespace qv::win {
 
@@ -15,11 +16,10 @@ HRESULT loadLocatedWhiteList(const wl::LocatedFile& located, PubResources& resou
   resources.whiteListPath.clear();
   if (!located.ok) return S_OK;
   resources.whiteListPath = located.path;
-  const std::wstring path = wideFromNarrow(located.path);
-  // (mingw-w64's ComPtr::Attach adds a reference, so the pointer is received
-  // in place instead.)
-  if (FAILED(com::createAndLoadWhiteList(path.c_str(), resources.whiteList.ReleaseAndGetAddressOf())))
-    resources.whiteList.Reset();
+  const std::wstring path = com::widen(located.path);
+  IWhiteList* list = nullptr;
+  if (SUCCEEDED(com::createAndLoadWhiteList(path.c_str(), &list)))
+    resources.whiteList = com::WhiteListOwner(com::adopt(list));
   return S_OK;
 }
 
