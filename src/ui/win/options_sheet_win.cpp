@@ -13,15 +13,16 @@
 #include <urlhist.h>
 
 #include <memory>
+#include <new>
 #include <vector>
 
+#include "com/text.h"
 #include "platform/win/messages_win.h"
 #include "res/resource_ids.h"
 #include "ui/option_pages.h"
 #include "ui/win/dialog_controls_win.h"
 #include "ui/win/sheet_pages.h"
 #include "whitelist/win/whitelist_object.h"
-#include "whitelist/win/wide_text.h"
 
 namespace qv::ui::win {
 namespace {
@@ -111,11 +112,13 @@ std::optional<std::string> openSoundFile(HWND owner, const std::string& initial)
 
 bool putStatus(IHTMLWindow2* window, const std::string& text) {
   if (!window) return false;
-  BSTR wide = qv::win::bstrFromNarrow(text);
-  if (!wide) return false;
-  window->put_defaultStatus(wide);
-  SysFreeString(wide);
-  return true;
+  try {
+    const com::Bstr wide = com::bstrFromAnsi(text);
+    window->put_defaultStatus(wide.get());
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;  // out of memory: the status text stays as it is
+  }
 }
 
 class PopupAdsHandler final : public PageHandler {
@@ -183,7 +186,7 @@ std::vector<std::string> visitedUrls() {
       entry.cbSize = sizeof entry;
       ULONG fetched = 0;
       if (items->Next(1, &entry, &fetched) != S_OK || fetched != 1) break;
-      if (entry.pwcsUrl) urls.push_back(qv::win::narrowFromWide(entry.pwcsUrl));
+      if (entry.pwcsUrl) urls.push_back(com::narrow(entry.pwcsUrl));
       CoTaskMemFree(entry.pwcsUrl);
       CoTaskMemFree(entry.pwcsTitle);
     }
@@ -212,8 +215,8 @@ class WhiteListHandler final : public PageHandler {
 };
 
 void navigateNewWindow(IWebBrowser2* browser, const std::string& site) {
-  BSTR url = qv::win::bstrFromNarrow(site);
-  if (!url) return;
+  const com::Bstr owned = com::bstrFromAnsi(site);
+  BSTR url = owned.get();
   VARIANT none, target;
   VariantInit(&none);
   VariantInit(&target);
@@ -221,7 +224,6 @@ void navigateNewWindow(IWebBrowser2* browser, const std::string& site) {
   V_BSTR(&target) = SysAllocString(L"_BLANK");
   browser->Navigate(url, &none, &target, &none, &none);
   VariantClear(&target);
-  SysFreeString(url);
 }
 
 class BlockHistoryHandler final : public PageHandler {
@@ -344,10 +346,10 @@ ComError comErrorOf(HRESULT hr) {
   IErrorInfo* info = nullptr;
   if (GetErrorInfo(0, &info) == S_OK && info) {
     BSTR text = nullptr;
-    if (SUCCEEDED(info->GetSource(&text))) e.source = qv::win::narrowFromBstr(text);
+    if (SUCCEEDED(info->GetSource(&text))) e.source = com::narrowBstr(text);
     SysFreeString(text);
     text = nullptr;
-    if (SUCCEEDED(info->GetDescription(&text))) e.description = qv::win::narrowFromBstr(text);
+    if (SUCCEEDED(info->GetDescription(&text))) e.description = com::narrowBstr(text);
     SysFreeString(text);
     info->Release();
   }
@@ -368,7 +370,7 @@ class ObjectWhiteList final : public SheetWhiteList {
     BSTR site = nullptr;
     HRESULT hr = list_->GetFirst(&site);
     while (hr == S_OK) {
-      out.sites.push_back(qv::win::narrowFromBstr(site));
+      out.sites.push_back(com::narrowBstr(site));
       SysFreeString(site);
       site = nullptr;
       hr = list_->GetNext(&site);
@@ -414,7 +416,7 @@ class Win32OptionsHost final : public OptionsHost {
     if (!env_.statusWindow) return std::nullopt;
     BSTR text = nullptr;
     std::string out;
-    if (SUCCEEDED(env_.statusWindow->get_defaultStatus(&text))) out = qv::win::narrowFromBstr(text);
+    if (SUCCEEDED(env_.statusWindow->get_defaultStatus(&text))) out = com::narrowBstr(text);
     SysFreeString(text);
     return out;
   }
