@@ -63,7 +63,7 @@ dist: deps
 
 demo: dist
 	@set -e
-	cmake --build --preset win64 -j $(JOBS) --target demo_host >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
+	cmake --build --preset win64 -j $(JOBS) --target demo_host standin_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
 	scripts/wine-env run scripts/demo
 
 bench: native

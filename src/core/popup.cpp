@@ -95,19 +95,21 @@ bool IsSiteExempt(PopupContext& ctx, PubState& pub, std::optional<std::string_vi
   if (startsWithNoCase(*address, "https:")) return true;
   if (!on(ctx.settings.enableWhiteList)) return false;
 
-  std::optional<bool> found;
+  bool answered = false;
+  bool listed = false;
   {
     MutexLock lock(pub.dataMutex, kWhiteListWaitMs);
     if (!lock.owned()) return false;
-    found = pub.host ? pub.host->whiteListFind(*address) : std::nullopt;
+    if (pub.host) {
+      const std::optional<bool> found = pub.host->whiteListFind(*address);
+      answered = found.has_value();
+      listed = found.value_or(false);
+    }
   }
   // The message box waits for the user: never while other processes wait
   // for the data mutex.
-  if (!found) {
-    if (report == MissingWhiteList::Report) ctx.messages.showString(IDS_ERR_OPENWHITELIST);
-    return false;
-  }
-  return *found;
+  if (!answered && report == MissingWhiteList::Report) ctx.messages.showString(IDS_ERR_OPENWHITELIST);
+  return listed;
 }
 
 bool ShouldBlockNow(PopupContext& ctx, const PubState& pub) {

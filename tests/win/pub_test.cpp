@@ -421,7 +421,7 @@ TEST_F(StandIn, QuitNavigatesBlankAndLeavesNothingBehind) {
   browser->document.Reset();
   IObjectWithSite* raw = pub.Detach();
   EXPECT_EQ(raw->Release(), 0u);
-  auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(qvtest::module(), "DllCanUnloadNow"));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllCanUnloadNow")));
   EXPECT_EQ(canUnload(), S_OK);
 }
 
@@ -471,7 +471,7 @@ TEST(PubWhiteList, WhiteListedSitePopupsPassOnlyWithTheListOn) {
   browser->document.Reset();
   EXPECT_EQ(raw->Release(), 0u) << "the browser holds nothing of the object after quit";
   browser.Reset();
-  auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(qvtest::module(), "DllCanUnloadNow"));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllCanUnloadNow")));
   EXPECT_EQ(canUnload(), S_OK) << "the object's white list went with it";
   s->enableWhiteList = savedList;
   s->showStatusMsg = savedStatus;
@@ -482,7 +482,7 @@ TEST(PubWhiteList, WhiteListedSitePopupsPassOnlyWithTheListOn) {
 // without arguments or without a result, and change nothing they serve.
 TEST(PubSinks, EventSinksCheckTheirArguments) {
   using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-  auto get = reinterpret_cast<GetClassObjectFn>(GetProcAddress(qvtest::module(), "DllGetClassObject"));
+  auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllGetClassObject")));
   ASSERT_NE(get, nullptr);
   for (const CLSID* clsid : {&CLSID_CDocEventHandler, &CLSID_CWindowEventHandler}) {
     ComPtr<IClassFactory> f;
