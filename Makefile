@@ -4,7 +4,7 @@
 
 SHELL := /bin/bash
 .ONESHELL:
-.PHONY: all deps native native-asan win64 fuzz check check-native check-asan check-win check-fuzz dist demo bench clean
+.PHONY: all deps native native-asan win64 fuzz check check-native check-asan check-win check-fuzz check-install dist dist-files installer demo bench clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
@@ -45,25 +45,42 @@ check-win: win64
 	rm -rf build/win64/test-results
 	scripts/wine-env run ctest --test-dir build/win64 --output-on-failure
 
-check: check-native check-asan check-fuzz check-win
-	@scripts/test-summary build/native build/native-asan build/win64
+# The shipped files: both modules checked, the setup installed, upgraded and
+# uninstalled under Wine in a prefix of its own.
+check-install: dist
+	cmake --build --preset win64 -j $(JOBS) --target installed_host
+	tests/ship/install-check
 
-dist: deps
+check: check-native check-asan check-fuzz check-win check-install
+	@scripts/test-summary build/native build/native-asan build/win64 build/ship-check
+
+# dist/win64 and dist/win32: each bitness's module and the files beside it;
+# then the setup file (dist/Quillvane-<version>-setup.exe).
+dist-files: deps
 	@set -e
-	cmake --preset win64 >/dev/null
-	cmake --build --preset win64 -j $(JOBS) --target Quillvane
-	rm -rf dist/win64 && mkdir -p dist/win64
-	cp build/win64/Quillvane.dll dist/win64/
-	# Data files that ship beside the module (white list seed, adware list, skins).
 	shopt -s nullglob
-	for f in data/Quillvane.* build/win64/Quillvane.*; do
-	  case "$$f" in *.dll) ;; *) cp "$$f" dist/win64/ ;; esac
+	for arch in win64 win32; do
+	  cmake --preset $$arch >/dev/null
+	  cmake --build --preset $$arch -j $(JOBS) --target product
+	  rm -rf dist/$$arch && mkdir -p dist/$$arch
+	  cp build/$$arch/Quillvane.dll dist/$$arch/
+	  # Data files that ship beside the module (white list seed, adware list, skins).
+	  for f in data/Quillvane.* build/$$arch/Quillvane.*; do
+	    case "$$f" in *.dll) ;; *) cp "$$f" dist/$$arch/ ;; esac
+	  done
 	done
-	ls -l dist/win64
+
+installer: dist-files
+	@set -e
+	rm -f dist/Quillvane-*-setup.exe
+	scripts/make-installer dist build/win64/gen/qv_version.nsh
+
+dist: installer
+	@ls -l dist/win64 dist/win32 dist/*.exe
 
 demo: dist
 	@set -e
-	cmake --build --preset win64 -j $(JOBS) --target demo_host standin_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
+	cmake --build --preset win64 -j $(JOBS) --target demo_host standin_demo adware_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
 	scripts/wine-env run scripts/demo
 
 bench: native

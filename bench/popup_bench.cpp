@@ -82,6 +82,7 @@ struct World {
   popup::PubState pub;
   World() {
     pub.frameWindow = 7;
+    pub.timerWindow = 7;
     pub.host = &host;
     pub.dataMutex = &mutex;
     clicks.handCursor = 11;

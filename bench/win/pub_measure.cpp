@@ -89,14 +89,15 @@ TEST(PubMeasure, DialogWatchTick) {
   std::printf("MEASURE baseline: one FindWindowA %.2f us\n", seconds(a, b) * 1e6 / kTicks);
 }
 
-// Pumps for `ms`, counting timer-2 ticks of `window`.
-int pumpCounting(HWND window, DWORD ms) {
+// Pumps for `ms`, counting timer-2 ticks of this thread (on the helper
+// object's own timer window).
+int pumpCounting(HWND, DWORD ms) {
   int ticks = 0;
   const DWORD start = GetTickCount();
   for (;;) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_TIMER && msg.hwnd == window && msg.wParam == 2) ++ticks;
+      if (msg.message == WM_TIMER && msg.wParam == 2) ++ticks;
       DispatchMessageA(&msg);
     }
     const DWORD spent = GetTickCount() - start;

@@ -137,7 +137,7 @@ std::optional<std::uint32_t> BrowserTable::FindPubForFocus(Desktop& desktop, std
     const int n = Count();
     for (int i = 0; i < n; ++i) {
       const BrowserEntry& e = s_.browserTable[i];
-      if (load(e.frameWindow) != key || load(e.processId) != processId) continue;
+      if (load(e.frameWindow) != key || load(e.processId) != processId || load(e.threadId) != threadId) continue;
       const std::uint32_t pub = load(e.pubObject);
       if (pub != 0) return pub;
     }

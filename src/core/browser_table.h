@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -71,8 +72,10 @@ class BrowserTable {
   // The pubObject of the first entry of this process with that thread.
   std::optional<std::uint32_t> FindByThread(std::uint32_t threadId, std::uint32_t processId) const;
   // From the focus window of the calling thread up its parent chain: the
-  // pubObject (non-zero) of the first entry of this process whose frameWindow
-  // is on the chain; when the chain ends, FindByThread.
+  // pubObject (non-zero) of the first entry of this process and thread whose
+  // frameWindow is on the chain; when the chain ends, FindByThread.  In a
+  // tabbed browser every tab's chain ends at the shared frame, so entries of
+  // other threads are passed over, never answered.
   std::optional<std::uint32_t> FindPubForFocus(Desktop& desktop, std::uint32_t threadId,
                                                std::uint32_t processId) const;
 
@@ -97,7 +100,10 @@ bool AddWindow(BrowserTable& table, Messages& messages, std::uint32_t frameWindo
 
 // Per-process map from the tokens stored in the table to the helper objects
 // they stand for.  Tokens start at 1 and are never reused within a process,
-// so a stale table entry can never reach a newer object.  Thread-safe.
+// so a stale table entry can never reach a newer object.  Each object
+// belongs to the thread that added it (a browser tab's thread): find answers
+// only on that thread, so one tab's object is never handed to another
+// tab's thread.  Thread-safe.
 template <class T>
 class PubTokens {
  public:
@@ -105,24 +111,30 @@ class PubTokens {
     std::lock_guard g(m_);
     std::uint32_t token = ++last_;
     if (token == 0) token = ++last_;  // after 2^32 registrations; 0 means "none"
-    map_[token] = object;
+    map_[token] = {object, std::this_thread::get_id()};
     return token;
   }
   void remove(std::uint32_t token) {
     std::lock_guard g(m_);
     map_.erase(token);
   }
+  // The object, when it belongs to the calling thread; else null.
   T* find(std::uint32_t token) const {
     std::lock_guard g(m_);
     auto it = map_.find(token);
-    return it == map_.end() ? nullptr : it->second;
+    if (it == map_.end() || it->second.owner != std::this_thread::get_id()) return nullptr;
+    return it->second.object;
   }
   T* find(std::optional<std::uint32_t> token) const { return token ? find(*token) : nullptr; }
 
  private:
+  struct Entry {
+    T* object;
+    std::thread::id owner;
+  };
   mutable std::mutex m_;
   std::uint32_t last_ = 0;
-  std::unordered_map<std::uint32_t, T*> map_;
+  std::unordered_map<std::uint32_t, Entry> map_;
 };
 
 }  // namespace qv::core

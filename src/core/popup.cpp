@@ -40,7 +40,7 @@ bool withinSlop(ScreenPoint a, ScreenPoint b) {
 void blocked(PopupContext& ctx, PubState& pub, std::optional<std::string_view> address) {
   NotifyBlock(ctx.settings, ctx.sound, pub.host);
   RecordBlock(ctx.settings, pub.dataMutex, ctx.saveTotal, ctx.history, address);
-  StartBlockCursor(ctx, pub.frameWindow);
+  StartBlockCursor(ctx, pub.timerWindow);
 }
 
 // The pointer shows the hand or the block cursor, or a grace period runs;
@@ -95,20 +95,22 @@ bool IsSiteExempt(PopupContext& ctx, PubState& pub, std::optional<std::string_vi
   if (startsWithNoCase(*address, "https:")) return true;
   if (!on(ctx.settings.enableWhiteList)) return false;
 
-  bool answered = false;
+  // haveList is false when the white list is missing.  (Two flags rather
+  // than an optional<bool>: the 32-bit optimiser takes the optional's later
+  // read for an uninitialised one and warns.)
   bool listed = false;
+  bool haveList = false;
   {
     MutexLock lock(pub.dataMutex, kWhiteListWaitMs);
     if (!lock.owned()) return false;
-    if (pub.host) {
-      const std::optional<bool> found = pub.host->whiteListFind(*address);
-      answered = found.has_value();
-      listed = found.value_or(false);
+    if (const std::optional<bool> found = pub.host ? pub.host->whiteListFind(*address) : std::nullopt) {
+      haveList = true;
+      listed = *found;
     }
   }
   // The message box waits for the user: never while other processes wait
   // for the data mutex.
-  if (!answered && report == MissingWhiteList::Report) ctx.messages.showString(IDS_ERR_OPENWHITELIST);
+  if (!haveList && report == MissingWhiteList::Report) ctx.messages.showString(IDS_ERR_OPENWHITELIST);
   return listed;
 }
 
@@ -158,12 +160,22 @@ Decision DecideNewWindow(PopupContext& ctx, PubState& pub) {
   return d;
 }
 
-void StartBlockCursor(PopupContext& ctx, WindowHandle frameWindow) {
+void StartBlockCursor(PopupContext& ctx, WindowHandle timerWindow) {
   ctx.clicks.clickGrace.store(1);
-  if (frameWindow == 0) return;
-  ctx.timers.stop(frameWindow, kTimerBlockCursor);
+  if (timerWindow == 0) return;
+  ctx.timers.stop(timerWindow, kTimerBlockCursor);
   ctx.clicks.blockCursorTicks.store(0);
-  ctx.timers.start(frameWindow, kTimerBlockCursor, kBlockCursorPeriodMs);
+  ctx.timers.start(timerWindow, kTimerBlockCursor, kBlockCursorPeriodMs);
+}
+
+void EndBlockCursor(PopupContext& ctx) {
+  ClickState& c = ctx.clicks;
+  c.clickGrace.store(0);
+  // Before the first tick the block cursor has not shown (and the cursor to
+  // restore is not known yet), unless an earlier block's still shows.
+  const bool showing = c.blockCursorTicks.exchange(0) > 0 ||
+                       (c.blockCursor.load() != 0 && ctx.desktop.cursor() == c.blockCursor.load());
+  if (showing) ctx.desktop.setCursor(c.savedCursor.load());
 }
 
 int WatchDialogs(PopupContext& ctx, PubState& pub) {
@@ -216,9 +228,7 @@ void OnTimer(PopupContext& ctx, WindowHandle window, std::uint32_t timerId, PubS
         ctx.desktop.setCursor(c.blockCursor.load());
         c.clickGrace.store(1);
       } else {
-        c.clickGrace.store(0);
-        ctx.desktop.setCursor(c.savedCursor.load());
-        c.blockCursorTicks.store(0);
+        EndBlockCursor(ctx);
         ctx.timers.stop(window, kTimerBlockCursor);
       }
       return;

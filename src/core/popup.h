@@ -30,7 +30,7 @@
 
 namespace qv::popup {
 
-// Timers on the browser's frame window, all served by OnTimer.
+// Timers on the helper object's own timer window, all served by OnTimer.
 inline constexpr std::uint32_t kTimerBlockCursor = 0;
 inline constexpr std::uint32_t kTimerSweep = 1;
 inline constexpr std::uint32_t kTimerDialogWatch = 2;
@@ -132,10 +132,15 @@ struct Decision {
 Decision DecideNewWindow(PopupContext& ctx, PubState& pub);
 
 // Starts (or restarts) the block cursor: clickGrace = 1, timer 0 on the
-// frame window restarted with 5 ms and its tick count reset.  Without a
-// frame window only the grace starts (a timer without a window could never
-// be stopped by id).
-void StartBlockCursor(PopupContext& ctx, WindowHandle frameWindow);
+// object's timer window restarted with 5 ms and its tick count reset.
+// Without a timer window only the grace starts (a timer without a window
+// could never be stopped by id).
+void StartBlockCursor(PopupContext& ctx, WindowHandle timerWindow);
+
+// Ends the block cursor at once: the saved cursor back, the grace over, the
+// tick count reset.  Timer 0's last tick does this; so does a timer window
+// that goes away while the block cursor shows (its caller stops timer 0).
+void EndBlockCursor(PopupContext& ctx);
 
 // The timer procedure for timers 0, 1 and 2.  window is the window the timer
 // belongs to; pub is the helper object found for it (FindPubForFocus), or

@@ -42,7 +42,8 @@ struct PubState {
   std::int32_t userClicked = 0;     // 1: a new window now is the user's doing
   std::int32_t documentReady = 1;   // 0 while a page loads
   std::int32_t quitting = 0;        // 1 after OnQuit: allow everything, watch nothing
-  WindowHandle frameWindow = 0;     // the browser's top-level window (timers live on it)
+  WindowHandle frameWindow = 0;     // the window of the object's own tab, on its thread (its table entry)
+  WindowHandle timerWindow = 0;     // the object's own window for timers 0, 1 and 2
   PubHost* host = nullptr;          // null: no browser side; every page counts as exempt
   NamedMutex* dataMutex = nullptr;  // "MutexToProtectPubData"; null when it could not be opened
 };

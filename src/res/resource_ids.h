@@ -22,3 +22,12 @@
 
 // Cursor shown after a block.
 #define IDC_BLOCKCURSOR         603
+
+// "Adwares and Spywares" page of the options sheet.
+#define IDD_ADWARE_PAGE         238
+#define IDC_ADW_AUTOBLOCK       257
+#define IDC_ADW_LIST            602
+#define IDC_ADW_SCAN            607
+#define IDC_ADW_PROGRESS        608
+#define IDC_ADW_STATUS          609
+#define IDC_ADW_INTRO           610

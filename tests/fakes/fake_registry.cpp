@@ -130,12 +130,22 @@ FakeRegistry::Node* FakeRegistry::find(RegRoot root, std::string_view path) cons
   return n;
 }
 
-RegOpen FakeRegistry::open(RegRoot root, std::string_view path) {
+RegOpen FakeRegistry::open(RegRoot root, std::string_view path) { return openKey(root, path, true); }
+
+RegOpen FakeRegistry::openReadOnly(RegRoot root, std::string_view path) { return openKey(root, path, false); }
+
+RegOpen FakeRegistry::openKey(RegRoot root, std::string_view path, bool writable) {
   ++openCount_;
   RegOpen r;
-  auto f = openFailures_.find({static_cast<int>(root), lower(path)});
+  const std::pair<int, std::string> id{static_cast<int>(root), lower(path)};
+  auto f = openFailures_.find(id);
   if (f != openFailures_.end()) {
     r.status = f->second;
+    return r;
+  }
+  auto w = writeOpenFailures_.find(id);
+  if (writable && w != writeOpenFailures_.end()) {
+    r.status = w->second;
     return r;
   }
   if (!find(root, path)) {
@@ -143,13 +153,7 @@ RegOpen FakeRegistry::open(RegRoot root, std::string_view path) {
     return r;
   }
   r.status = RegStatus::Ok;
-  r.key = std::make_unique<Key>(*this, root, std::string(path), true);
-  return r;
-}
-
-RegOpen FakeRegistry::openReadOnly(RegRoot root, std::string_view path) {
-  RegOpen r = open(root, path);
-  if (r.status == RegStatus::Ok) r.key = std::make_unique<Key>(*this, root, std::string(path), false);
+  r.key = std::make_unique<Key>(*this, root, std::string(path), writable);
   return r;
 }
 
@@ -176,6 +180,8 @@ RegOpen FakeRegistry::create(RegRoot root, std::string_view path) {
 }
 
 RegStatus FakeRegistry::deleteKey(RegRoot root, std::string_view path) {
+  auto d = deleteFailures_.find({static_cast<int>(root), lower(path)});
+  if (d != deleteFailures_.end()) return d->second;
   auto parts = split(path);
   if (parts.empty()) return RegStatus::AccessDenied;
   Node* n = find(root, path);
@@ -185,6 +191,8 @@ RegStatus FakeRegistry::deleteKey(RegRoot root, std::string_view path) {
 }
 
 RegStatus FakeRegistry::deleteTree(RegRoot root, std::string_view path) {
+  auto d = deleteFailures_.find({static_cast<int>(root), lower(path)});
+  if (d != deleteFailures_.end()) return d->second;
   auto parts = split(path);
   if (parts.empty()) return RegStatus::AccessDenied;
   Node* parent = &rootNode(root);
@@ -271,5 +279,11 @@ void FakeRegistry::failCreate(RegRoot root, std::string_view path, RegStatus sta
 }
 void FakeRegistry::failWrite(std::string_view valueName, RegStatus status) { writeFailures_[lower(valueName)] = status; }
 void FakeRegistry::failAllWrites(RegStatus status) { allWritesFail_ = status; }
+void FakeRegistry::failWriteOpen(RegRoot root, std::string_view path, RegStatus status) {
+  writeOpenFailures_[{static_cast<int>(root), lower(path)}] = status;
+}
+void FakeRegistry::failDelete(RegRoot root, std::string_view path, RegStatus status) {
+  deleteFailures_[{static_cast<int>(root), lower(path)}] = status;
+}
 
 }  // namespace qv::fake

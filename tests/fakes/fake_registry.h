@@ -44,6 +44,10 @@ class FakeRegistry final : public Registry {
   void failCreate(RegRoot root, std::string_view path, RegStatus status);
   void failWrite(std::string_view valueName, RegStatus status);  // on any key
   void failAllWrites(RegStatus status);
+  // open() (read and write access) of this key fails; openReadOnly() works.
+  void failWriteOpen(RegRoot root, std::string_view path, RegStatus status);
+  // deleteKey()/deleteTree() of this key fail.
+  void failDelete(RegRoot root, std::string_view path, RegStatus status);
 
   // Values written through set(), in order, as "path\\name" (path as the
   // key was opened).
@@ -53,6 +57,7 @@ class FakeRegistry final : public Registry {
 
  private:
   class Key;
+  RegOpen openKey(RegRoot root, std::string_view path, bool writable);
   Node* find(RegRoot root, std::string_view path) const;
   Node& rootNode(RegRoot root) const;
   static std::string lower(std::string_view s);
@@ -61,6 +66,8 @@ class FakeRegistry final : public Registry {
   std::map<std::pair<int, std::string>, RegStatus> openFailures_;
   std::map<std::pair<int, std::string>, RegStatus> createFailures_;
   std::map<std::string, RegStatus> writeFailures_;
+  std::map<std::pair<int, std::string>, RegStatus> writeOpenFailures_;
+  std::map<std::pair<int, std::string>, RegStatus> deleteFailures_;
   std::optional<RegStatus> allWritesFail_;
   std::vector<std::string> writeLog_;
   int openCount_ = 0;

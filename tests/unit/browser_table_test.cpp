@@ -147,9 +147,11 @@ TEST(BrowserTable, FindPubForFocusWalksUpFromTheFocusThenFallsBackToTheThread) {
   qv::fake::FakeDesktop d;
   // focus 12 -> 11 -> 100 (the frame) -> 0
   d.focusWindow = 12;
-  d.parents = {{12, 11}, {11, 100}};
-  EXPECT_EQ(x.t.FindPubForFocus(d, 33, kPid), 5u);
+  d.parents = {{12, 11}, {11, 100}, {100, 0}};
+  EXPECT_EQ(x.t.FindPubForFocus(d, 11, kPid), 5u);
   EXPECT_EQ(d.asked, (std::vector<std::string>{"focus", "parent 12", "parent 11"}));
+  // The frame's entries belong to thread 11: thread 33 walks past them to its own.
+  EXPECT_EQ(x.t.FindPubForFocus(d, 33, kPid), 3u);
 
   // A chain that never meets a frame: the thread's entry.
   d.asked.clear();
@@ -164,6 +166,26 @@ TEST(BrowserTable, FindPubForFocusWalksUpFromTheFocusThenFallsBackToTheThread) {
   d.focusWindow = 41;
   d.parents = {{41, 42}, {42, 41}};
   EXPECT_EQ(x.t.FindPubForFocus(d, 33, kPid), 3u);
+}
+
+TEST(BrowserTable, TabsOfOneFrameEachFindTheirOwnObject) {
+  // Two tabs on threads 21 and 22 under one frame (500); each tab's page
+  // sits in the tab's own window (501, 502).  An entry may name the frame
+  // itself when a tab had no window of its own.
+  Table x;
+  x.t.Add(500, 7, 21, kPid);
+  x.t.Add(502, 8, 22, kPid);
+  qv::fake::FakeDesktop d;
+  d.parents = {{601, 501}, {501, 500}, {602, 502}, {502, 500}, {500, 0}};
+  struct Case {
+    qv::WindowHandle focus;
+    std::uint32_t thread;
+    std::optional<std::uint32_t> found;
+  } cases[] = {{601, 21, 7u}, {602, 22, 8u}, {601, 22, 8u}, {0, 21, 7u}, {602, 23, std::nullopt}};
+  for (const auto& c : cases) {
+    d.focusWindow = c.focus;
+    EXPECT_EQ(x.t.FindPubForFocus(d, c.thread, kPid), c.found) << "focus " << c.focus << " thread " << c.thread;
+  }
 }
 
 // A process-local stand-in for the named mutex.  Updates hold it for
@@ -283,6 +305,16 @@ TEST(PubTokens, TokensAreNeverReusedSoStaleEntriesFindNothing) {
   EXPECT_NE(tokens.add(&a), ta);
   EXPECT_EQ(tokens.find(std::optional<std::uint32_t>()), nullptr);
   EXPECT_EQ(tokens.find(std::optional<std::uint32_t>(tb)), &b);
+}
+
+TEST(PubTokens, AnotherThreadFindsNothing) {
+  qv::core::PubTokens<int> tokens;
+  int a = 1;
+  const auto ta = tokens.add(&a);
+  int* seen = &a;
+  std::thread([&] { seen = tokens.find(ta); }).join();
+  EXPECT_EQ(seen, nullptr) << "an object is answered only on the thread that added it";
+  EXPECT_EQ(tokens.find(ta), &a);
 }
 
 }  // namespace

@@ -54,6 +54,33 @@ TEST(BlockCursor, ASecondBlockRestartsTheCountAndStillRestoresTheUsersCursor) {
   EXPECT_FALSE(w.timers.isRunning(kFrame, 0));
 }
 
+TEST(BlockCursor, EndingItEarlyPutsBackOnlyWhatItChanged) {
+  // A timer window that goes away while the block cursor runs ends it.
+  struct Case {
+    const char* name;
+    int ticksBefore;   // ticks of the first block before the end
+    bool restart;      // a second block just before the end
+    bool cursorBack;   // the user's cursor is set again
+  } cases[] = {
+      {"during the count", 30, false, true},
+      {"before the first tick", 0, false, false},
+      {"right after a restart while it shows", 30, true, true},
+  };
+  for (const auto& c : cases) {
+    PopupWorld w;
+    w.desktop.currentCursor = kArrow;
+    popup::StartBlockCursor(w.ctx, kFrame);
+    for (int i = 0; i < c.ticksBefore; ++i) popup::OnTimer(w.ctx, kFrame, 0, nullptr);
+    if (c.restart) popup::StartBlockCursor(w.ctx, kFrame);
+    const size_t sets = w.desktop.cursorsSet.size();
+    popup::EndBlockCursor(w.ctx);
+    EXPECT_EQ(w.clicks.clickGrace.load(), 0) << c.name;
+    EXPECT_EQ(w.clicks.blockCursorTicks.load(), 0) << c.name;
+    EXPECT_EQ(w.desktop.currentCursor, kArrow) << c.name;
+    EXPECT_EQ(w.desktop.cursorsSet.size(), sets + (c.cursorBack ? 1 : 0)) << c.name;
+  }
+}
+
 TEST(BlockCursor, AClickNearTheSpotDuringTheBlockCursorLetsTheNextWindowThrough) {
   PopupWorld w;
   w.host.url = "http://ads.example.com/";

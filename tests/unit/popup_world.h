@@ -33,6 +33,7 @@ struct PopupWorld {
 
   PopupWorld() {
     pub.frameWindow = kFrame;
+    pub.timerWindow = kFrame;
     pub.host = &host;
     pub.dataMutex = &dataMutex;
     host.mustHold = &dataMutex;

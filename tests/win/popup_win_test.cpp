@@ -181,6 +181,7 @@ class PopupShellTest : public ::testing::Test {
     page = makeWindow("Internet Explorer_Server", "", frame);
     ASSERT_NE(page, nullptr);
     pub.frameWindow = toHandle(frame);
+    pub.timerWindow = toHandle(frame);
     pub.host = &host;
     pub.dataMutex = &world->dataMutex;
     token = shell().tokens().add(&pub);

@@ -4,6 +4,7 @@ target_sources(win_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/pub_test_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_events_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pub_tabs_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_process_test.cpp)
 
 # The stub base classes of the test doubles, generated from the mingw-w64
@@ -43,6 +44,15 @@ target_link_libraries(pub_measure PRIVATE qv_shell GTest::gtest)
 target_link_options(pub_measure PRIVATE -static -static-libgcc -static-libstdc++)
 target_compile_definitions(pub_measure PRIVATE QV_DLL_PATH="$<TARGET_FILE:Quillvane>")
 
+# The top-level frame of the tabbed stand-in browser, a process of its own.
+add_executable(standin_frame ${CMAKE_CURRENT_LIST_DIR}/standin_frame.cpp)
+target_include_directories(standin_frame PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+add_dependencies(standin_frame qv_com_stubs)
+target_link_libraries(standin_frame PRIVATE user32 shell32)
+target_link_options(standin_frame PRIVATE -static -static-libgcc -static-libstdc++)
+target_compile_definitions(win_tests PRIVATE QV_STANDIN_FRAME_PATH="$<TARGET_FILE:standin_frame>")
+add_dependencies(win_tests standin_frame)
+
 # `make demo`: a stand-in browser window with the registered helper object
 # (the executable's name must contain iexplore.exe for the module to stay).
 add_executable(standin_demo
@@ -56,3 +66,5 @@ add_dependencies(standin_demo qv_com_stubs)
 # Only for the interface ids and the generated GUIDs.
 target_link_libraries(standin_demo PRIVATE qv_shell)
 target_link_options(standin_demo PRIVATE -static -static-libgcc -static-libstdc++)
+target_compile_definitions(standin_demo PRIVATE QV_STANDIN_FRAME_PATH="$<TARGET_FILE:standin_frame>")
+add_dependencies(standin_demo standin_frame)

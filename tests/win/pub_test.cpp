@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mshtmdid.h>
+#include <commctrl.h>
 
 #include <map>
 #include <set>
@@ -12,6 +13,7 @@
 #include "core/shared_settings.h"
 #include "pub_test_support.h"
 #include "quillvane_i.h"
+#include "res/resource_ids.h"
 #include "standin_browser.h"
 #include "win_test_support.h"
 
@@ -86,18 +88,16 @@ TEST_F(StandIn, AttachEntersTheTableAndAdvisesTheBrowser) {
   EXPECT_NE(e.pubObject, 0u);
   EXPECT_EQ(browser->events->count(), 1u);
   // The browser window is subclassed and GDI+ is running for the sweep.
-  EXPECT_NE(GetWindowLongPtrA(browser->hwnd, GWLP_WNDPROC), GetClassLongPtrA(browser->hwnd, GCLP_WNDPROC));
+  EXPECT_NE(GetWindowLongPtrW(browser->hwnd, GWLP_WNDPROC), GetClassLongPtrW(browser->hwnd, GCLP_WNDPROC));
   EXPECT_NE(GetModuleHandleA("gdiplus.dll"), nullptr);
   // A second SetSite with the same browser neither adds nor advises again.
   EXPECT_EQ(pub->SetSite(static_cast<IWebBrowser2*>(browser.Get())), S_OK);
   EXPECT_EQ(s->browserCount, baseCount + 1);
   EXPECT_EQ(browser->events->count(), 1u);
-  // The site is not kept; a null site changes nothing.
+  // The site is not kept.
   void* site = reinterpret_cast<void*>(1);
   EXPECT_EQ(pub->GetSite(IID_IUnknown, &site), E_FAIL);
   EXPECT_EQ(site, nullptr);
-  EXPECT_EQ(pub->SetSite(nullptr), S_OK);
-  EXPECT_EQ(s->browserCount, baseCount + 1);
 }
 
 TEST_F(StandIn, InterfaceMapAndIdentity) {
@@ -171,18 +171,16 @@ TEST_F(StandIn, ScriptPopupIsCancelledAnnouncedAndCounted) {
 
 TEST_F(StandIn, MouseDownOnALinkLetsTheNextPopupThrough) {
   ASSERT_TRUE(browser->load(L"http://news.example/"));
+  // The classification itself is the native page-click table's; here the
+  // wiring from the page's sink to the decision, once each way.
   struct Case {
     const char* name;
     long button;
     std::vector<std::wstring> tags;  // below BODY, outermost first
     bool allowed;
   } cases[] = {
-      {"left press on a link", 1, {L"A"}, true},
       {"press on text inside a link", 1, {L"A", L"SPAN"}, true},
-      {"right press on an image", 2, {L"IMG"}, true},
-      {"press on a form input", 1, {L"FORM", L"INPUT"}, true},
       {"press on a div", 1, {L"DIV"}, false},
-      {"press on the body", 1, {}, false},
   };
   for (const auto& c : cases) {
     browser->document->mouseDown(c.button, standin::elementChain(c.tags));
@@ -329,6 +327,7 @@ SIZE sizeOf(HWND w) {
 TEST_F(StandIn, ScriptResizeIsHeldOnlyWhileResizeBlockingIsOn) {
   ASSERT_TRUE(browser->load(L"http://news.example/"));
   HWND w = browser->hwnd;
+  // The rule is the native frame-rule table's; here the subclass applies it.
   struct Case {
     const char* name;
     int blockResize;
@@ -339,9 +338,6 @@ TEST_F(StandIn, ScriptResizeIsHeldOnlyWhileResizeBlockingIsOn) {
   } cases[] = {
       {"blocking off", 0, L"http://news.example/", 0, 500, false},
       {"script resize", 1, L"http://news.example/", 0, 320, true},
-      {"script move and resize", 1, L"http://news.example/", 0, 610, true},
-      {"frame change", 1, L"http://news.example/", SWP_FRAMECHANGED, 420, false},
-      {"exempt (secure) page", 1, L"https://bank.example/", 0, 450, false},
   };
   for (const auto& c : cases) {
     s->blockResize = c.blockResize;
@@ -358,34 +354,137 @@ TEST_F(StandIn, ScriptResizeIsHeldOnlyWhileResizeBlockingIsOn) {
   }
 }
 
-// Pumps for `ms` and counts the WM_TIMER messages of each id on a window.
-std::map<UINT_PTR, int> timerTicks(HWND window, DWORD ms) {
-  std::map<UINT_PTR, int> ticks;
+// The module's timer windows (message-only) of this thread.
+std::vector<HWND> timerWindowsOfThisThread() {
+  std::vector<HWND> out;
+  HWND w = nullptr;
+  while ((w = FindWindowExW(HWND_MESSAGE, w, L"Quillvane.TimerWindow", nullptr)) != nullptr)
+    if (GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId()) out.push_back(w);
+  return out;
+}
+
+// Pumps until `want` timer ids have each ticked on `window` (or the bound);
+// returns the ids seen.
+std::set<UINT_PTR> timerIds(HWND window, std::set<UINT_PTR> want, DWORD boundMs) {
+  std::set<UINT_PTR> seen;
   const DWORD start = GetTickCount();
   for (;;) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_TIMER && msg.hwnd == window) ++ticks[msg.wParam];
+      if (msg.message == WM_TIMER && msg.hwnd == window) seen.insert(msg.wParam);
       DispatchMessageA(&msg);
     }
+    bool all = true;
+    for (UINT_PTR id : want) all = all && seen.count(id);
     const DWORD spent = GetTickCount() - start;
-    if (spent >= ms) return ticks;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+    if ((all && !want.empty()) || spent >= boundMs) return seen;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, boundMs - spent, QS_ALLINPUT);
   }
 }
 
-TEST_F(StandIn, TimersRunFromAttachUntilQuitAndDestruction) {
-  auto ticks = timerTicks(browser->hwnd, 1300);
-  EXPECT_GE(ticks[1], 1) << "the sweep timer, every 1000 ms";
-  EXPECT_GE(ticks[2], 20) << "the dialog watch, every 5 ms";
+TEST_F(StandIn, TimersLiveOnTheObjectsOwnWindowFromAttachUntilItGoes) {
+  const std::vector<HWND> windows = timerWindowsOfThisThread();
+  ASSERT_EQ(windows.size(), 1u) << "one message-only timer window for the object";
+  const HWND timers = windows[0];
+  auto seen = timerIds(timers, {1, 2}, 3000);
+  EXPECT_TRUE(seen.count(1)) << "the sweep timer";
+  EXPECT_TRUE(seen.count(2)) << "the dialog watch";
+  EXPECT_TRUE(timerIds(browser->hwnd, {}, 100).empty()) << "nothing ticks on the browser's window";
   quit();
-  ticks = timerTicks(browser->hwnd, 1300);
-  EXPECT_EQ(ticks[1], 0) << "quit stops the sweep";
-  EXPECT_GE(ticks[2], 1) << "the dialog watch lives on until the object goes";
+  seen = timerIds(timers, {}, 1300);
+  EXPECT_FALSE(seen.count(1)) << "quit stops the sweep";
+  EXPECT_TRUE(seen.count(2)) << "the dialog watch lives on until the object goes";
   pub.Reset();
   browser->document.Reset();  // the blank page held the UI handler
-  ticks = timerTicks(browser->hwnd, 300);
-  EXPECT_EQ(ticks[2], 0) << "nothing calls into the module once the object is gone";
+  EXPECT_FALSE(IsWindow(timers)) << "nothing calls into the module once the object is gone";
+}
+
+TEST_F(StandIn, TheBlockCursorEndsWithTheObject) {
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  const HCURSOR block = LoadCursorA(qvtest::module(), MAKEINTRESOURCEA(IDC_BLOCKCURSOR));
+  ASSERT_NE(block, nullptr);
+  const HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+  SetCursor(arrow);
+  EXPECT_TRUE(browser->newWindow2());
+  EXPECT_TRUE(standin::pumpUntil([&] { return GetCursor() == block; }, 2000)) << "the block cursor shows";
+  // The window goes before the block cursor's 100 ticks are over.
+  quit();
+  pub.Reset();
+  browser->document.Reset();
+  EXPECT_EQ(GetCursor(), arrow) << "the cursor from before the block is back";
+}
+
+TEST_F(StandIn, SetSiteNullWithoutQuitUndoesEverythingAndTheModuleUnloads) {
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  ComPtr<Browser> frame = browser->loadFrame(L"http://frame.example/");
+  ComPtr<standin::Document> page = browser->document;
+  ASSERT_EQ(s->browserCount, baseCount + 1);
+  const HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+  SetCursor(arrow);
+  EXPECT_TRUE(browser->newWindow2());  // the block cursor is showing
+  EXPECT_EQ(pub->SetSite(nullptr), S_OK);
+  EXPECT_EQ(s->browserCount, baseCount);
+  EXPECT_EQ(browser->events->count(), 0u);
+  for (auto* doc : {page.Get(), frame->document.Get()}) {
+    EXPECT_EQ(doc->events->count(), 0u);
+    EXPECT_EQ(doc->window->events->count(), 0u);
+    EXPECT_EQ(doc->propertyNotify->count(), 0u);
+  }
+  EXPECT_EQ(page->uiHandler, nullptr) << "the document's own UI handler is back";
+  EXPECT_EQ(GetWindowLongPtrW(browser->hwnd, GWLP_WNDPROC), GetClassLongPtrW(browser->hwnd, GCLP_WNDPROC));
+  EXPECT_TRUE(timerWindowsOfThisThread().empty());
+  EXPECT_EQ(GetCursor(), arrow);
+  EXPECT_TRUE(browser->navigations.empty()) << "no blank page without OnQuit";
+  IObjectWithSite* raw = pub.Detach();
+  quitted = true;
+  EXPECT_EQ(raw->Release(), 0u) << "nothing holds the object";
+  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllCanUnloadNow")));
+  EXPECT_EQ(canUnload(), S_OK);
+}
+
+// A window procedure put on after ours, the way add-ons without the
+// subclass calls do it.
+WNDPROC g_laterPrevious = nullptr;
+int g_laterCalls = 0;
+LRESULT CALLBACK laterProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_APP + 30) ++g_laterCalls;
+  return CallWindowProcW(g_laterPrevious, w, m, wp, lp);
+}
+LRESULT CALLBACK laterSubclassProc(HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  if (m == WM_APP + 30) ++g_laterCalls;
+  return DefSubclassProc(w, m, wp, lp);
+}
+
+TEST_F(StandIn, TheWindowKeepsItsUnicodeTitleAndLaterSubclassesThroughOurs) {
+  HWND w = browser->hwnd;
+  const wchar_t title[] = L"\u0395\u03bb\u03bb\u03ac\u03b4\u03b1 \u65e5\u672c \u2713";  // outside any ANSI code page
+  EXPECT_TRUE(IsWindowUnicode(w));
+  SetWindowTextW(w, title);
+  wchar_t back[64] = {};
+  GetWindowTextW(w, back, 64);
+  EXPECT_STREQ(back, title);
+  EXPECT_TRUE(IsWindowUnicode(w));
+
+  // Two kinds of later subclass: by the subclass calls and by hand.  Each
+  // still sees the window's messages after our object has let it go.
+  for (bool byHand : {false, true}) {
+    SCOPED_TRACE(byHand ? "SetWindowLongPtrW" : "SetWindowSubclass");
+    if (byHand)
+      g_laterPrevious = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(laterProc)));
+    else
+      ASSERT_TRUE(SetWindowSubclass(w, laterSubclassProc, 7, 0));
+    ASSERT_EQ(pub->SetSite(nullptr), S_OK);  // our subclass goes (or stays as a pass-through)
+    g_laterCalls = 0;
+    SendMessageW(w, WM_APP + 30, 0, 0);
+    EXPECT_EQ(g_laterCalls, 1) << "the later subclass was not cut out";
+    GetWindowTextW(w, back, 64);
+    EXPECT_STREQ(back, title);
+    if (byHand)
+      SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_laterPrevious));
+    else
+      RemoveWindowSubclass(w, laterSubclassProc, 7);
+    ASSERT_EQ(pub->SetSite(static_cast<IWebBrowser2*>(browser.Get())), S_OK);
+  }
 }
 
 TEST_F(StandIn, QuitNavigatesBlankAndLeavesNothingBehind) {
@@ -407,7 +506,7 @@ TEST_F(StandIn, QuitNavigatesBlankAndLeavesNothingBehind) {
     EXPECT_EQ(doc->propertyNotify->count(), 0u);
   }
   EXPECT_EQ(s->browserCount, baseCount);
-  EXPECT_EQ(GetWindowLongPtrA(browser->hwnd, GWLP_WNDPROC), GetClassLongPtrA(browser->hwnd, GCLP_WNDPROC))
+  EXPECT_EQ(GetWindowLongPtrW(browser->hwnd, GWLP_WNDPROC), GetClassLongPtrW(browser->hwnd, GCLP_WNDPROC))
       << "the window's own procedure is back";
   // After quit every window passes: the object no longer blocks.
   EXPECT_FALSE(browser->newWindow2());
@@ -436,16 +535,6 @@ TEST_F(StandIn, SecondQuitDuringTheWaitIsIgnored) {
   EXPECT_EQ(browser->navigations, std::vector<std::wstring>{L"about:blank"}) << "one blank navigation";
   EXPECT_EQ(s->browserCount, baseCount);
   EXPECT_EQ(browser->events->count(), 0u);
-}
-
-TEST_F(StandIn, QuitWaitEndsWhenTheBlankPageNeverCompletes) {
-  browser->completeNavigations = false;
-  const DWORD start = GetTickCount();
-  quit();
-  const DWORD spent = GetTickCount() - start;
-  EXPECT_GE(spent, 10000u);
-  EXPECT_LT(spent, 12000u);
-  EXPECT_EQ(s->browserCount, baseCount);
 }
 
 TEST(PubWhiteList, WhiteListedSitePopupsPassOnlyWithTheListOn) {

@@ -106,7 +106,9 @@ TEST_F(RegistrationRoundTrip, RegsvrWritesEveryEntryAndTheTypeLibraryThenRemoves
   // as help folder.
   const std::string lib = std::string("TypeLib\\") + qv::guids::LIBID_Quillvane + "\\1.0";
   EXPECT_EQ(readString(RegRoot::ClassesRoot, lib, ""), "Quillvane 1.0 Type Library");
-  EXPECT_EQ(readString(RegRoot::ClassesRoot, lib + "\\409\\win64", ""), dll);
+  // The library's system kind follows the build: win64 or win32.
+  const char* syskind = sizeof(void*) == 8 ? "\\409\\win64" : "\\409\\win32";
+  EXPECT_EQ(readString(RegRoot::ClassesRoot, lib + syskind, ""), dll);
   EXPECT_EQ(readString(RegRoot::ClassesRoot, lib + "\\HELPDIR", ""), dll.substr(0, dll.find_last_of('\\')));
   EXPECT_EQ(readString(RegRoot::ClassesRoot, "Interface\\" + guidText(IID_IWhiteList) + "\\TypeLib", ""),
             qv::guids::LIBID_Quillvane);

@@ -11,7 +11,9 @@ namespace standin {
 namespace {
 
 constexpr UINT kCompleteNavigation = WM_APP + 17;
-constexpr char kFrameClass[] = "QuillvaneStandInFrame";
+constexpr UINT kRunOnTab = WM_APP + 41;
+// A Unicode window class, as the real browser's windows are.
+constexpr wchar_t kFrameClass[] = L"QuillvaneStandInFrame";
 
 template <class T>
 HRESULT give(T* p, void** out) {
@@ -73,19 +75,32 @@ LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (b && b->onAppMessage) b->onAppMessage(msg);
     return 0;
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void registerFrameClass() {
   static bool done = [] {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = reinterpret_cast<WNDPROC>(frameProc);
-    wc.hInstance = GetModuleHandleA(nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = frameProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kFrameClass;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    return RegisterClassA(&wc) != 0;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    return RegisterClassW(&wc) != 0;
   }();
   (void)done;
+}
+
+// Waits for `event` while dispatching this thread's messages.
+void waitPumping(HANDLE event) {
+  for (;;) {
+    const DWORD r = MsgWaitForMultipleObjects(1, &event, FALSE, INFINITE, QS_ALLINPUT);
+    if (r == WAIT_OBJECT_0) return;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
 }
 
 }  // namespace
@@ -262,8 +277,14 @@ HRESULT Document::query(REFIID iid, void** out) {
   if (iid == IID_IOleObject) return give(static_cast<IOleObject*>(this), out);
   if (iid == IID_ICustomDoc) return give(static_cast<ICustomDoc*>(this), out);
   if (iid == IID_IConnectionPointContainer) return give(static_cast<IConnectionPointContainer*>(this), out);
+  if (iid == IID_IOleContainer && content) return content->QueryInterface(iid, out);  // the page's frames
   *out = nullptr;
   return E_NOINTERFACE;
+}
+STDMETHODIMP Document::get_all(IHTMLElementCollection** p) {
+  if (content) return content->get_all(p);
+  *p = nullptr;
+  return E_NOTIMPL;  // a page without content: the sweep finds nothing
 }
 STDMETHODIMP Document::get_parentWindow(IHTMLWindow2** p) { return window.CopyTo(p); }
 STDMETHODIMP Document::GetClientSite(IOleClientSite** out) { return site.CopyTo(out); }
@@ -288,15 +309,26 @@ HRESULT Document::mouseDown(long button, ComPtr<Element> source) {
 
 Browser::Browser() : document(make<Document>()), events(make<ConnectionPoint>(DIID_DWebBrowserEvents2)) {
   registerFrameClass();
-  hwnd = CreateWindowExA(0, kFrameClass, "Stand-in browser", WS_OVERLAPPEDWINDOW, 100, 100, 640, 480, nullptr,
-                         nullptr, GetModuleHandleA(nullptr), nullptr);
-  if (hwnd) SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  hwnd = CreateWindowExW(0, kFrameClass, L"Stand-in browser", WS_OVERLAPPEDWINDOW, 100, 100, 640, 480, nullptr,
+                         nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (hwnd) SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Browser::Browser(HWND sharedFrame)
+    : document(make<Document>()), events(make<ConnectionPoint>(DIID_DWebBrowserEvents2)) {
+  registerFrameClass();
+  hwnd = sharedFrame;
+  RECT r{0, 0, 640, 400};
+  GetClientRect(sharedFrame, &r);
+  tabWindow = CreateWindowExW(0, kFrameClass, L"Stand-in tab", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                              r.right, r.bottom, sharedFrame, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (tabWindow) SetWindowLongPtrW(tabWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 Browser::~Browser() {
-  if (hwnd) {
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd);
+  if (HWND own = tabWindow ? tabWindow : (frameOnly ? nullptr : hwnd)) {
+    SetWindowLongPtrW(own, GWLP_USERDATA, 0);
+    DestroyWindow(own);
   }
 }
 
@@ -306,34 +338,65 @@ HRESULT Browser::query(REFIID iid, void** out) {
       iid == IID_IWebBrowser)
     return give(static_cast<IWebBrowser2*>(this), out);
   if (iid == IID_IConnectionPointContainer) return give(static_cast<IConnectionPointContainer*>(this), out);
+  if (iid == IID_IServiceProvider && tabWindow) return give(static_cast<IServiceProvider*>(this), out);
   *out = nullptr;
   return E_NOINTERFACE;
 }
 
+STDMETHODIMP Browser::QueryService(REFGUID service, REFIID iid, void** out) {
+  noteThread();
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (service != IID_IShellBrowser || !tabWindow) return E_NOINTERFACE;
+  ComPtr<ShellBrowser> shell = make<ShellBrowser>(tabWindow);
+  return shell->QueryInterface(iid, out);
+}
+
+HRESULT ShellBrowser::query(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IOleWindow || iid == IID_IShellBrowser)
+    return give(static_cast<IShellBrowser*>(this), out);
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP ShellBrowser::GetWindow(HWND* out) {
+  if (!out) return E_POINTER;
+  *out = window_;
+  return window_ ? S_OK : E_FAIL;
+}
+
 STDMETHODIMP Browser::get_HWND(SHANDLE_PTR* p) {
+  noteThread();
   *p = reinterpret_cast<SHANDLE_PTR>(hwnd);
   return hwnd ? S_OK : E_FAIL;
 }
 STDMETHODIMP Browser::get_LocationURL(BSTR* p) {
+  noteThread();
+  ++locationAsked;
   *p = SysAllocString(location.c_str());
   return S_OK;
 }
 STDMETHODIMP Browser::get_Document(IDispatch** p) {
+  noteThread();
   *p = nullptr;
   if (!document) return S_FALSE;
   return document->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(p));
 }
 STDMETHODIMP Browser::get_ReadyState(READYSTATE* p) {
+  noteThread();
   *p = readyState;
   return S_OK;
 }
 STDMETHODIMP Browser::Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) {
+  noteThread();
   navigations.push_back(url ? std::wstring(url, SysStringLen(url)) : std::wstring());
   readyState = READYSTATE_LOADING;
-  if (completeNavigations && hwnd) PostMessageW(hwnd, kCompleteNavigation, 0, 0);
+  if (completeNavigations && ownWindow()) PostMessageW(ownWindow(), kCompleteNavigation, 0, 0);
   return S_OK;
 }
 STDMETHODIMP Browser::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {
+  noteThread();
   *out = nullptr;
   if (iid != DIID_DWebBrowserEvents2) return CONNECT_E_NOCONNECTION;
   return events.CopyTo(out);
@@ -384,6 +447,7 @@ void Browser::scriptNavigate(const std::wstring& url) {
 ComPtr<Browser> Browser::loadFrame(const std::wstring& url) {
   ComPtr<Browser> frame = make<Browser>();
   if (frame->hwnd) {
+    SetWindowLongPtrW(frame->hwnd, GWLP_USERDATA, 0);
     DestroyWindow(frame->hwnd);
     frame->hwnd = nullptr;
   }
@@ -451,6 +515,105 @@ bool pumpUntil(const std::function<bool()>& done, DWORD boundMs) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
   return true;
+}
+
+// --- the tabbed layout ------------------------------------------------------
+
+std::wstring frameExePath() {
+  std::wstring p;
+  for (const char* c = QV_STANDIN_FRAME_PATH; *c; ++c) p += static_cast<wchar_t>(*c == '/' ? '\\' : *c);
+  return !p.empty() && p[0] == L'\\' ? L"Z:" + p : p;
+}
+
+FrameProcess::FrameProcess(const std::wstring& exePath) {
+  static std::atomic<int> serial{0};
+  const std::wstring title = L"Stand-in tabbed browser " + std::to_wstring(GetCurrentProcessId()) + L"." +
+                             std::to_wstring(++serial);
+  std::wstring command = L"\"" + exePath + L"\" \"" + title + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(exePath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return;
+  CloseHandle(pi.hThread);
+  process_ = pi.hProcess;
+  processId_ = pi.dwProcessId;
+  pumpUntil([&] { return (window_ = FindWindowW(kTabbedFrameClass, title.c_str())) != nullptr; }, 15000);
+}
+
+FrameProcess::~FrameProcess() {
+  if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+  if (process_) {
+    if (WaitForSingleObject(process_, 5000) != WAIT_OBJECT_0) TerminateProcess(process_, 1);
+    CloseHandle(process_);
+  }
+}
+
+int FrameProcess::foreignTimers() const {
+  DWORD_PTR result = 0;
+  if (!window_ || !SendMessageTimeoutW(window_, kFrameForeignTimers, 0, 0, SMTO_ABORTIFHUNG, 5000, &result))
+    return -1;
+  return static_cast<int>(result);
+}
+
+struct TabJob {
+  const std::function<void(Browser&, ComPtr<IObjectWithSite>&)>* work;
+  HANDLE done;
+};
+
+TabThread::TabThread(HWND frame, Factory create) : frame_(frame), create_(std::move(create)) {
+  started_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  thread_ = CreateThread(nullptr, 0, &TabThread::main, this, 0, &threadId_);
+  if (thread_) waitPumping(started_);
+}
+
+DWORD WINAPI TabThread::main(void* self) {
+  auto* t = static_cast<TabThread*>(self);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  MSG msg;
+  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue, before anyone posts to it
+  t->browser_ = make<Browser>(t->frame_);
+  if (t->browser_->tabWindow) t->pub_ = t->create_();
+  t->ready_ = t->pub_ && SUCCEEDED(t->pub_->SetSite(static_cast<IWebBrowser2*>(t->browser_.Get())));
+  SetEvent(t->started_);
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == kRunOnTab && msg.hwnd == nullptr) {
+      auto* job = reinterpret_cast<TabJob*>(msg.lParam);
+      (*job->work)(*t->browser_.Get(), t->pub_);
+      SetEvent(job->done);
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  t->pub_.Reset();
+  t->browser_.Reset();
+  CoUninitialize();
+  return 0;
+}
+
+void TabThread::run(const std::function<void(Browser&, ComPtr<IObjectWithSite>&)>& work) {
+  if (!thread_) return;
+  TabJob job{&work, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  if (PostThreadMessageW(threadId_, kRunOnTab, 0, reinterpret_cast<LPARAM>(&job))) waitPumping(job.done);
+  CloseHandle(job.done);
+}
+
+TabThread::~TabThread() {
+  if (thread_) {
+    run([](Browser& b, ComPtr<IObjectWithSite>& pub) {
+      if (pub) {
+        if (b.events->count()) b.quit();
+        pub->SetSite(nullptr);
+        pub.Reset();
+      }
+      b.document.Reset();
+    });
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    waitPumping(thread_);
+    CloseHandle(thread_);
+  }
+  if (started_) CloseHandle(started_);
 }
 
 }  // namespace standin

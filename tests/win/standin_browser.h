@@ -4,6 +4,11 @@
 // window object, client site, custom-doc hook and event connection points.
 // Events are fired with the argument shapes the real browser uses.
 //
+// Two layouts: the single-window browser keeps its frame, tab and helper
+// object on one thread (Browser()); the tabbed browser has its top-level
+// frame in another process (FrameProcess) and each tab on a thread of its
+// own (TabThread, Browser(frame)), as browsers since tabbed browsing do.
+//
 // Every double derives from a generated stub base: a method the test did not
 // ask for fails the test.  Each connection point and the document's UI
 // handler slot counts the references it holds, so a test can prove that the
@@ -13,11 +18,14 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <shobjidl.h>
 
 #include "generated/com_stubs.h"
 
@@ -156,6 +164,7 @@ class Document final : public StubIHTMLDocument2,
   STANDIN_IUNKNOWN
   HRESULT query(REFIID iid, void** out);
   STDMETHODIMP get_parentWindow(IHTMLWindow2** p) override;
+  STDMETHODIMP get_all(IHTMLElementCollection** p) override;
   STDMETHODIMP GetClientSite(IOleClientSite** out) override;
   STDMETHODIMP SetUIHandler(IDocHostUIHandler* handler) override;
   STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
@@ -168,13 +177,50 @@ class Document final : public StubIHTMLDocument2,
   ComPtr<ConnectionPoint> events;          // HTMLDocumentEvents2
   ComPtr<ConnectionPoint> propertyNotify;  // IPropertyNotifySink
   ComPtr<IDocHostUIHandler> uiHandler;     // what SetUIHandler installed
+  // The page's elements and frames for the content sweep (get_all and
+  // IOleContainer go to it); without it the page has no elements.
+  ComPtr<IHTMLDocument2> content;
   int setUIHandlerCalls = 0;
 };
 
-// The browser: a real top-level window and IWebBrowser2.
-class Browser final : public StubIWebBrowser2, public StubIConnectionPointContainer, public RefCounted {
+// The shell browser service of a tab: IShellBrowser, of which the helper
+// object asks only the window (IOleWindow::GetWindow).
+class ShellBrowser final : public IShellBrowser, public RefCounted {
+ public:
+  explicit ShellBrowser(HWND window) : window_(window) {}
+  STANDIN_IUNKNOWN
+  HRESULT query(REFIID iid, void** out);
+  STDMETHODIMP GetWindow(HWND* out) override;
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP InsertMenusSB(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+  STDMETHODIMP SetMenuSB(HMENU, HOLEMENU, HWND) override { return E_NOTIMPL; }
+  STDMETHODIMP RemoveMenusSB(HMENU) override { return E_NOTIMPL; }
+  STDMETHODIMP SetStatusTextSB(LPCWSTR) override { return E_NOTIMPL; }
+  STDMETHODIMP EnableModelessSB(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP TranslateAcceleratorSB(MSG*, WORD) override { return E_NOTIMPL; }
+  STDMETHODIMP BrowseObject(PCUIDLIST_RELATIVE, UINT) override { return E_NOTIMPL; }
+  STDMETHODIMP GetViewStateStream(DWORD, IStream**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetControlWindow(UINT, HWND*) override { return E_NOTIMPL; }
+  STDMETHODIMP SendControlMsg(UINT, UINT, WPARAM, LPARAM, LRESULT*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryActiveShellView(IShellView**) override { return E_NOTIMPL; }
+  STDMETHODIMP OnViewWindowActive(IShellView*) override { return E_NOTIMPL; }
+  STDMETHODIMP SetToolbarItems(LPTBBUTTONSB, UINT, UINT) override { return E_NOTIMPL; }
+
+ private:
+  HWND window_;
+};
+
+// The browser: a real top-level window and IWebBrowser2.  Constructed with
+// a frame window it is a tab of a tabbed browser: get_HWND names that frame
+// (another process's window), and the tab's own window, made on the
+// constructing thread, is what its shell browser service names.
+class Browser final : public StubIWebBrowser2,
+                      public StubIConnectionPointContainer,
+                      public IServiceProvider,
+                      public RefCounted {
  public:
   Browser();
+  explicit Browser(HWND sharedFrame);
   ~Browser() override;
   STANDIN_IUNKNOWN
   HRESULT query(REFIID iid, void** out);
@@ -186,6 +232,8 @@ class Browser final : public StubIWebBrowser2, public StubIConnectionPointContai
   STDMETHODIMP get_ReadyState(READYSTATE* p) override;
   STDMETHODIMP Navigate(BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override;
   STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
+  // IServiceProvider (tabs only): the shell browser of the tab.
+  STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override;
 
   // Loads a page the way the real browser reports it: BeforeNavigate2
   // (whose Cancel is honoured), then a new document, NavigateComplete2 and
@@ -207,7 +255,8 @@ class Browser final : public StubIWebBrowser2, public StubIConnectionPointContai
   HRESULT navigateComplete2(IDispatch* frame, const std::wstring& url);
   HRESULT documentComplete(IDispatch* frame, const std::wstring& url);
 
-  HWND hwnd = nullptr;
+  HWND hwnd = nullptr;        // what get_HWND answers: the top-level window
+  HWND tabWindow = nullptr;   // a tab's own window (tabs only)
   std::wstring location;
   ComPtr<Document> document;
   READYSTATE readyState = READYSTATE_COMPLETE;
@@ -219,6 +268,72 @@ class Browser final : public StubIWebBrowser2, public StubIConnectionPointContai
   bool frameOnly = false;  // a frame's browser: no window
   // Called for other WM_APP messages the window receives (test hooks).
   std::function<void(UINT)> onAppMessage;
+  // The thread that made the browser, and how often it was called from
+  // any other thread (a tab's objects belong to the tab's thread).
+  const DWORD ownerThread = GetCurrentThreadId();
+  std::atomic<int> foreignThreadCalls{0};
+  std::atomic<int> locationAsked{0};  // get_LocationURL calls (the sweep timer asks each second)
+
+ private:
+  void noteThread() {
+    if (GetCurrentThreadId() != ownerThread) ++foreignThreadCalls;
+  }
+  // The window that gets this browser's own posted work.
+  HWND ownWindow() const { return tabWindow ? tabWindow : hwnd; }
+};
+
+// --- the tabbed layout ------------------------------------------------------
+
+inline constexpr wchar_t kTabbedFrameClass[] = L"QuillvaneStandInTabbedFrame";
+// Sent to the frame: answers how many WM_TIMER messages reached it that it
+// never set (timers other threads aimed at the shared frame).
+inline constexpr UINT kFrameForeignTimers = WM_APP + 40;
+
+// The path of standin_frame.exe as this build made it (Wine's Z: path).
+std::wstring frameExePath();
+
+// The frame process (standin_frame.exe beside the module's test tools):
+// started with a unique title, its window found, closed at the end.
+class FrameProcess {
+ public:
+  explicit FrameProcess(const std::wstring& exePath);
+  ~FrameProcess();
+  HWND window() const { return window_; }
+  DWORD processId() const { return processId_; }
+  // WM_TIMER messages aimed at the frame from outside (see standin_frame.cpp).
+  int foreignTimers() const;
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD processId_ = 0;
+  HWND window_ = nullptr;
+};
+
+// One tab: a thread with its own message loop, its Browser (a tab of
+// `frame`) and a helper object made by `create` on that thread and
+// attached to the browser.  Work is run on the tab's thread with run().
+class TabThread {
+ public:
+  using Factory = std::function<ComPtr<IObjectWithSite>()>;
+  TabThread(HWND frame, Factory create);
+  ~TabThread();  // quits the browser if it has not, releases all, ends the thread
+
+  // Runs `work` on the tab's thread and waits for it (pumping the calling
+  // thread meanwhile).
+  void run(const std::function<void(Browser&, ComPtr<IObjectWithSite>&)>& work);
+  DWORD threadId() const { return threadId_; }
+  bool ready() const { return ready_; }
+
+ private:
+  static DWORD WINAPI main(void* self);
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  HANDLE started_ = nullptr;
+  HWND frame_;
+  Factory create_;
+  ComPtr<Browser> browser_;
+  ComPtr<IObjectWithSite> pub_;
+  bool ready_ = false;
 };
 
 // The helper object, created by class id through the module's own

@@ -142,7 +142,8 @@ int showEntries() {
   }
   const std::string lib = qv::com::typeLibraryKeyPath();
   line("HKCR\\" + lib + " = " + keyText(RegRoot::ClassesRoot, lib));
-  line("    409\\win64 = " + keyText(RegRoot::ClassesRoot, lib + "\\409\\win64") +
+  const std::string syskind = sizeof(void*) == 8 ? "409\\win64" : "409\\win32";
+  line("    " + syskind + " = " + keyText(RegRoot::ClassesRoot, lib + "\\" + syskind) +
        ", HELPDIR = " + keyText(RegRoot::ClassesRoot, lib + "\\HELPDIR"));
   line("HKCR\\AppID = " + keyText(RegRoot::ClassesRoot, "AppID") + ", HKCR\\" +
        std::string(qv::com::kModuleAppIdKey) + " AppID = " +

@@ -8,6 +8,8 @@
 #include <objbase.h>
 
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <string>
 
 #include "quillvane_i.h"
@@ -51,7 +53,77 @@ void popup(Browser& b, const char* what, const char* why) {
   (void)what;
 }
 
+ComPtr<IObjectWithSite> createByClassId() {
+  ComPtr<IObjectWithSite> pub;
+  CoCreateInstance(CLSID_CPub, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
+                   reinterpret_cast<void**>(pub.GetAddressOf()));
+  return pub;
+}
+
+// The module's message-only timer windows, by owning thread.
+std::map<DWORD, int> timerWindowsByThread() {
+  std::map<DWORD, int> out;
+  HWND w = nullptr;
+  while ((w = FindWindowExW(HWND_MESSAGE, w, L"Quillvane.TimerWindow", nullptr)) != nullptr)
+    ++out[GetWindowThreadProcessId(w, nullptr)];
+  return out;
+}
+
+// The tabbed layout: the frame in a process of its own, two tabs on two
+// threads of this process, each with its own helper object.
+void tabbedBrowser(qv::SharedSettings& s) {
+  std::printf("\nTabbed browser: the top-level frame in another process, two tabs on two threads\n");
+  standin::FrameProcess frame(standin::frameExePath());
+  if (!frame.window()) {
+    std::printf("  the frame process did not start\n");
+    return;
+  }
+  std::printf("  frame window %p belongs to process %lu (this is %lu)\n", static_cast<void*>(frame.window()),
+              static_cast<unsigned long>(frame.processId()), static_cast<unsigned long>(GetCurrentProcessId()));
+  std::unique_ptr<standin::TabThread> tabs[2];
+  const wchar_t* pages[2] = {L"http://news.example/story", L"http://games.example/play"};
+  for (int i = 0; i < 2; ++i) {
+    tabs[i] = std::make_unique<standin::TabThread>(frame.window(), createByClassId);
+    if (!tabs[i]->ready()) {
+      std::printf("  tab %d: the helper object could not attach\n", i + 1);
+      return;
+    }
+  }
+  const auto timers = timerWindowsByThread();
+  for (int i = 0; i < 2; ++i) {
+    tabs[i]->run([&](Browser& b, ComPtr<IObjectWithSite>&) {
+      b.load(pages[i]);
+      const bool blocked = b.newWindow2();
+      auto it = timers.find(GetCurrentThreadId());
+      std::printf("  tab %d on thread %lu, its own window %p, %d timer window(s) on its thread\n", i + 1,
+                  static_cast<unsigned long>(GetCurrentThreadId()), static_cast<void*>(b.tabWindow),
+                  it == timers.end() ? 0 : it->second);
+      std::printf("    new window on %-26s %-8s status bar: \"%s\"\n", narrow(b.location).c_str(),
+                  blocked ? "BLOCKED" : "allowed", narrow(b.document->window->defaultStatus).c_str());
+    });
+  }
+  // A script-opened web page dialog: one tab's dialog watch closes it.
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"Internet Explorer_TridentDlgFrame";
+  RegisterClassW(&wc);
+  const int before = s.blockedSession;
+  HWND dialog = CreateWindowExW(0, wc.lpszClassName, L"You won! -- Web Page Dialog", WS_POPUP, 0, 0, 10, 10,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+  const bool closed = standin::pumpUntil([&] { return !IsWindow(dialog); }, 4000);
+  if (IsWindow(dialog)) DestroyWindow(dialog);
+  std::printf("  a web page dialog opened by script: %s by a tab's dialog watch (blocked this session +%d)\n",
+              closed ? "CLOSED" : "left open", s.blockedSession - before);
+  std::printf("  timers aimed at the shared frame: %d\n", frame.foreignTimers());
+  for (auto& tab : tabs) tab.reset();
+  std::printf("  both tabs quit; browser table: %d window(s)\n", s.browserCount);
+}
+
 }  // namespace
+
+// The content sweep's step (sweep_demo.cpp).
+void sweepDemo(qv::SharedSettings& s);
 
 int main() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -112,6 +184,9 @@ int main() {
   browser->quit();
   std::printf("browser quit: navigated to %s, browser table: %d window(s)\n", narrow(browser->location).c_str(),
               s->browserCount);
+
+  tabbedBrowser(*s);
+  sweepDemo(*s);
   s->showStatusMsg = savedStatus;
   s->playDefaultSound = savedSound;
   pub.Reset();

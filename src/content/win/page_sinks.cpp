@@ -1,12 +1,10 @@
-// ConnectBrowser / DisconnectBrowser, ConnectPageSinks / DisconnectPageSinks
-// and the browser window's subclass procedure.
+// ConnectBrowser / DisconnectBrowser and ConnectPageSinks /
+// DisconnectPageSinks.
 #include "content/win/page_sinks.h"
 
 #include <mshtmdid.h>
 
-#include "content/frame_rule.h"
-#include "core/shared_settings.h"
-#include "core/win/pub_services.h"
+#include "content/win/frame_subclass.h"
 
 // GDI+ flat start-up API (gdiplus.dll), declared here rather than through
 // the C++ GDI+ headers, which need the min/max macros this build turns off.
@@ -21,15 +19,12 @@ int WINAPI GdiplusStartup(ULONG_PTR* token, const QvGdiplusStartupInput* input, 
 void WINAPI GdiplusShutdown(ULONG_PTR token);
 }
 
-namespace qv::com {
+namespace qv::content::win {
 namespace {
 
-// The browser window's own procedure, kept on the window itself: the window
-// must always be able to reach it, even when no CPub claims the window.
-constexpr char kPreviousProcProp[] = "Quillvane.PreviousFrameProc";
-
-// Per process, shared by every browser window of the process.
-content::FrameFlags gFrameFlags;
+using core::win::Pub;
+using core::win::SinkRecord;
+using Microsoft::WRL::ComPtr;
 
 ComPtr<IConnectionPoint> connectionPoint(IUnknown* container, REFIID events) {
   ComPtr<IConnectionPointContainer> cpc;
@@ -76,17 +71,8 @@ void connectBrowser(Pub& pub) {
   if (!cookie) return;
   pub.browserEventsCookie = cookie;
 
-  HWND window = browserWindow(pub.browser.Get());
-  // Subclass once: never chain the procedure to itself.
-  if (window && !pub.previousFrameProc &&
-      reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)) != browserFrameProc) {
-    auto previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browserFrameProc)));
-    if (previous) {
-      pub.previousFrameProc = previous;
-      SetPropA(window, kPreviousProcProp, reinterpret_cast<HANDLE>(previous));
-    }
-  }
+  // The top-level window is subclassed only from its own thread.
+  if (!pub.frameLink) pub.frameLink = subclassFrame(pub, browserWindow(pub.browser.Get()));
 
   const QvGdiplusStartupInput input{1, nullptr, FALSE, FALSE};
   if (GdiplusStartup(&pub.gdiplusToken, &input, nullptr) != 0) pub.gdiplusToken = 0;
@@ -95,14 +81,8 @@ void connectBrowser(Pub& pub) {
 void disconnectBrowser(Pub& pub) {
   if (!pub.browserEventsCookie || !pub.browser) return;
   unadvise(pub.browser.Get(), DIID_DWebBrowserEvents2, pub.browserEventsCookie);
-  HWND window = browserWindow(pub.browser.Get());
-  if (pub.previousFrameProc) {
-    if (window) {
-      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pub.previousFrameProc));
-      RemovePropA(window, kPreviousProcProp);
-    }
-    pub.previousFrameProc = nullptr;
-  }
+  releaseFrame(pub.frameLink);
+  pub.frameLink = nullptr;
   if (pub.gdiplusToken) GdiplusShutdown(pub.gdiplusToken);
   pub.gdiplusToken = 0;
 }
@@ -128,13 +108,13 @@ void connectPageSinks(Pub& pub, SinkRecord& record) {
   ComPtr<IHTMLWindow2> window;
   if (!pageOf(record, doc, window)) return;
   ComPtr<IDispatch> docSink;
-  if (SUCCEEDED(createDocEventHandlerFor(pub.userClickedCell, &docSink))) {
+  if (SUCCEEDED(com::createDocEventHandlerFor(pub.userClickedCell, &docSink))) {
     ComPtr<IConnectionPoint> cp = connectionPoint(doc.Get(), DIID_HTMLDocumentEvents2);
     record.documentSinkCookie = adviseOn(cp.Get(), docSink.Get());
     if (record.documentSinkCookie) record.documentPoint = cp;
   }
   ComPtr<IDispatch> windowSink;
-  if (window && SUCCEEDED(createWindowEventHandlerFor(&windowSink))) {
+  if (window && SUCCEEDED(com::createWindowEventHandlerFor(&windowSink))) {
     ComPtr<IConnectionPoint> cp = connectionPoint(window.Get(), DIID_HTMLWindowEvents2);
     record.windowSinkCookie = adviseOn(cp.Get(), windowSink.Get());
     if (record.windowSinkCookie) record.windowPoint = cp;
@@ -146,70 +126,4 @@ void disconnectPageSinks(Pub&, SinkRecord& record) {
   unadviseOn(record.documentPoint, record.documentSinkCookie);
 }
 
-bool ruleMessage(UINT message) {
-  switch (message) {
-    case WM_CAPTURECHANGED:
-    case WM_ENTERSIZEMOVE:
-    case WM_EXITSIZEMOVE:
-    case WM_SYSCOMMAND:
-    case WM_WINDOWPOSCHANGED:
-    case WM_WINDOWPOSCHANGING:
-      return true;
-    default:
-      return false;
-  }
-}
-
-LRESULT CALLBACK browserFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  // Only the messages of the resize rule need the window's CPub; every
-  // other message goes straight on.
-  Pub* pub = nullptr;
-  if (ruleMessage(message)) {
-    try {
-      pub = pubsvc::findPubForWindow(window);
-    } catch (...) {
-      pub = nullptr;
-    }
-  }
-  // Always hand the message to this window's own procedure; the CPub found
-  // may serve another window of the thread.
-  auto previous = reinterpret_cast<WNDPROC>(GetPropA(window, kPreviousProcProp));
-  if (!previous && pub) previous = pub->previousFrameProc;
-  if (!previous || previous == browserFrameProc) return DefWindowProcA(window, message, wParam, lParam);
-
-  if (pub) {
-    content::FrameInput in;
-    auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-    switch (message) {
-      case WM_CAPTURECHANGED: in.message = content::FrameMessage::CaptureChanged; break;
-      case WM_ENTERSIZEMOVE: in.message = content::FrameMessage::EnterSizeMove; break;
-      case WM_EXITSIZEMOVE: in.message = content::FrameMessage::ExitSizeMove; break;
-      case WM_SYSCOMMAND:
-        in.message = content::FrameMessage::SysCommand;
-        in.command = static_cast<std::uint32_t>(wParam);
-        break;
-      case WM_WINDOWPOSCHANGED: in.message = content::FrameMessage::WindowPosChanged; break;
-      case WM_WINDOWPOSCHANGING:
-        if (pos) {
-          in.message = content::FrameMessage::WindowPosChanging;
-          in.posFlags = pos->flags;
-        }
-        break;
-      default: break;
-    }
-    if (in.message != content::FrameMessage::Other) {
-      in.blockResize = pubsvc::shared().blockResize != 0;
-      try {
-        const std::uint32_t flags =
-            content::applyFrameMessage(gFrameFlags, in, [pub] { return pubsvc::isSiteExempt(*pub); });
-        if (in.message == content::FrameMessage::WindowPosChanging) pos->flags = flags;
-      } catch (...) {
-        // The message goes on unchanged.
-      }
-    }
-  }
-  if (message == WM_NCDESTROY) RemovePropA(window, kPreviousProcProp);
-  return CallWindowProcA(previous, window, message, wParam, lParam);
-}
-
-}  // namespace qv::com
+}  // namespace qv::content::win

@@ -1,7 +1,7 @@
 // The connections between a CPub and the browser it serves: its
 // DWebBrowserEvents2 sink and the subclass of the browser's top-level window
-// (ConnectBrowser / DisconnectBrowser), and the document and window event
-// sinks of each completed page or frame (ConnectPageSinks /
+// (ConnectBrowser / DisconnectBrowser; frame_subclass.h), and the document
+// and window event sinks of each completed page or frame (ConnectPageSinks /
 // DisconnectPageSinks).
 #pragma once
 
@@ -11,15 +11,16 @@
 
 #include "core/win/pub.h"
 
+namespace qv::content::win {
+
+void connectBrowser(core::win::Pub& pub);
+void disconnectBrowser(core::win::Pub& pub);
+void connectPageSinks(core::win::Pub& pub, core::win::SinkRecord& record);
+void disconnectPageSinks(core::win::Pub& pub, core::win::SinkRecord& record);
+
+}  // namespace qv::content::win
+
 namespace qv::com {
-
-void connectBrowser(Pub& pub);
-void disconnectBrowser(Pub& pub);
-void connectPageSinks(Pub& pub, SinkRecord& record);
-void disconnectPageSinks(Pub& pub, SinkRecord& record);
-
-// The subclass procedure of the browser's top-level window.
-LRESULT CALLBACK browserFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Creates the page sinks.  The document sink writes the flag that
 // `userClicked` points at, if it still points anywhere.

@@ -4,6 +4,7 @@
 
 #include "com/module.h"
 #include "core/notify.h"
+#include "core/win/pub_windows.h"
 #include "core/win/shared_state.h"
 #include "platform/win/messages_win.h"
 #include "platform/win/mutex_win.h"
@@ -63,9 +64,9 @@ popup::PubState* PopupShell::findPubForFocus() {
 popup::PubState* PopupShell::findPubOfWindow(HWND window) {
   if (!table_) return nullptr;
   const std::uint32_t w = core::TableWindow(toHandle(window));
-  const DWORD pid = GetCurrentProcessId();
+  const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
   for (const BrowserEntry& e : table_->Entries())
-    if (e.processId == pid && e.pubObject && e.frameWindow == w) return tokens_.find(e.pubObject);
+    if (e.processId == pid && e.threadId == tid && e.pubObject && e.frameWindow == w) return tokens_.find(e.pubObject);
   return nullptr;
 }
 
@@ -111,13 +112,16 @@ VOID CALLBACK PopupShell::TimerProc(HWND window, UINT, UINT_PTR id, DWORD) {
       return;
     }
     // Timer 0 needs no helper object.  Timers 1 and 2 live on a helper
-    // object's own frame window, and that object is the one they serve: the
-    // focus may be in another window of the same thread, whose page would
-    // otherwise be swept twice and this one never.  The focus chain is the
-    // way back only for a window not listed by itself.
+    // object's own timer window, and that object is the one they serve: the
+    // focus may be in another tab or window of the same thread, whose page
+    // would otherwise be swept twice and this one never.  A window that is
+    // not a timer window (timers started by hand) is looked up in the table,
+    // then through the focus chain; both answer only with this thread's
+    // objects.
     popup::PubState* pub = nullptr;
     if (id != popup::kTimerBlockCursor) {
-      pub = shell.findPubOfWindow(window);
+      pub = core::win::TimerWindow::stateOf(window);
+      if (!pub) pub = shell.findPubOfWindow(window);
       if (!pub) pub = shell.findPubForFocus();
     }
     popup::OnTimer(shell.context(), toHandle(window), static_cast<std::uint32_t>(id), pub);

@@ -1,21 +1,16 @@
 // The Windows side of the popup logic for one browser process: the Win32
 // ports, the per-process click state, the shared browser table and the map
 // from table tokens to helper objects, and the hook and timer procedures
-// that decode their arguments and call the logic.
-//
-// Use, from the helper object (CPub):
+// that decode their arguments and call the logic.  The helper object (CPub,
+// pub.cpp) calls it directly:
 //   construction  PopupShell::instance().configureForModule()   (first call wins)
-//                 token = shell.tokens().add(&pubState)
-//   attach        AddWindow(shell.table(), messages, TableWindow(toHandle(frame)), token, tid, pid)
-//                 shell.loadCursors()
-//                 SetWindowsHookExA(WH_KEYBOARD, PopupShell::KeyboardProc, nullptr, tid)
-//                 SetWindowsHookExA(WH_MOUSE, PopupShell::MouseProc, nullptr, tid)
-//                 shell.startWindowTimers(frame)
+//   attach        token = shell.tokens().add(&pubState); AddWindow(shell.table(), ...)
+//                 shell.loadCursors(); SetWindowsHookExA(WH_KEYBOARD/WH_MOUSE, ...)
+//                 its TimerWindow (pub_windows.h) runs startWindowTimers
 //   NewWindow2    if (DecideNewWindow(shell.context(), pubState).block) *cancel = VARIANT_TRUE
 //   navigation    shell.clicks().resetClicks()
-//   quit          shell.stopSweepTimer(frame); ...;
-//                 shell.table().Remove(token, TableWindow(toHandle(frame)), pid);
-//                 shell.tokens().remove(token)
+//   quit/detach   shell.table().Remove(...); shell.tokens().remove(token)
+// Every look-up answers only with helper objects of the calling thread.
 #pragma once
 
 #include <windows.h>
@@ -61,13 +56,14 @@ class PopupShell {
 
   // The system hand cursor and the module's cursor 603 into the click state.
   void loadCursors();
-  // Timers 1 (1000 ms) and 2 (5 ms) on the frame window, served by TimerProc.
-  bool startWindowTimers(HWND frame);
+  // Timers 1 (1000 ms) and 2 (5 ms) on a window of this thread (a helper
+  // object's timer window), served by TimerProc.
+  bool startWindowTimers(HWND window);
   void stopSweepTimer(HWND frame);
 
   // The helper object of the focus window's chain (or of this thread).
   popup::PubState* findPubForFocus();
-  // The helper object whose table entry, in this process, is this window.
+  // The helper object of this thread whose table entry is this window.
   popup::PubState* findPubOfWindow(HWND window);
 
   static LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam);

@@ -1,5 +1,4 @@
-// CPub, the browser helper object, and CPubDomExtender, the page's external
-// object.
+// CPub: life and identity, the site, the browser's events and the quit.
 #include "core/win/pub.h"
 
 #include <oleauto.h>
@@ -7,48 +6,21 @@
 #include <new>
 
 #include "com/classes.h"
-#include "core/popup.h"
+#include "com/bstr.h"
+#include "com/guarded.h"
+#include "content/win/frame_subclass.h"
 #include "content/win/page_sinks.h"
 #include "core/win/browser_events.h"
-#include "com/guarded.h"
+#include "core/win/popup_shell_win.h"
+#include "core/win/pub_extender.h"
 #include "core/win/pub_services.h"
 
-namespace qv::com {
+namespace qv::core::win {
 namespace {
 
-using popup::kDialogWatchPeriodMs;
-using popup::kSweepPeriodMs;
-constexpr UINT_PTR kBlockCursorTimer = popup::kTimerBlockCursor;
-constexpr UINT_PTR kSweepTimer = popup::kTimerSweep;
-constexpr UINT_PTR kDialogWatchTimer = popup::kTimerDialogWatch;
-constexpr DWORD kShowScriptError = 40;  // OLECMDID_SHOWSCRIPTERROR
+using com::guarded;
 
-bool sameObject(IUnknown* a, IUnknown* b) {
-  if (!a || !b) return false;
-  ComPtr<IUnknown> ia, ib;
-  if (FAILED(a->QueryInterface(IID_PPV_ARGS(&ia))) || FAILED(b->QueryInterface(IID_PPV_ARGS(&ib)))) return false;
-  return ia.Get() == ib.Get();
-}
-
-// Connects or disconnects the object's IPropertyNotifySink on a document.
-DWORD adviseNotify(IHTMLDocument2* doc, IPropertyNotifySink* sink) {
-  ComPtr<IConnectionPointContainer> cpc;
-  ComPtr<IConnectionPoint> cp;
-  DWORD cookie = 0;
-  if (doc && SUCCEEDED(doc->QueryInterface(IID_PPV_ARGS(&cpc))) &&
-      SUCCEEDED(cpc->FindConnectionPoint(IID_IPropertyNotifySink, &cp)) && cp &&
-      FAILED(cp->Advise(sink, &cookie)))
-    cookie = 0;
-  return cookie;
-}
-
-void unadviseNotify(IHTMLDocument2* doc, DWORD cookie) {
-  ComPtr<IConnectionPointContainer> cpc;
-  ComPtr<IConnectionPoint> cp;
-  if (doc && cookie && SUCCEEDED(doc->QueryInterface(IID_PPV_ARGS(&cpc))) &&
-      SUCCEEDED(cpc->FindConnectionPoint(IID_IPropertyNotifySink, &cp)) && cp)
-    cp->Unadvise(cookie);
-}
+qv::win::PopupShell& shell() { return qv::win::PopupShell::instance(); }
 
 // The quit wait against the real browser and the thread's message queue.
 class BrowserReadyWait final : public core::ReadyStateWait {
@@ -88,31 +60,18 @@ Pub::~Pub() {
   // Anything released below may call back into Release; keep the count
   // away from zero so that it cannot delete the object a second time.
   refs_ = 1 << 20;
-  // The browser normally quits first; when it did not, undo what would
-  // otherwise point at a dead object (the table entry, the window
-  // procedure, the hooks, the timers).
   *userClickedCell = nullptr;
   if (extender_) extender_->setOwner(nullptr);
+  // The browser normally quits and clears the site first; when it did
+  // neither, undo what would otherwise point at a dead object or call into
+  // an unloaded module (the table entry, the subclass, the hooks, the
+  // timers, the block cursor).
   try {
-    if (!flags.quitting) {
-      if (frameWindow) {
-        KillTimer(frameWindow, kSweepTimer);
-        KillTimer(frameWindow, kDialogWatchTimer);
-      }
-      disconnectAllPages();
-      if (browserEventsCookie && browser) disconnectBrowser(*this);
-    }
-    if (tableToken) pubsvc::tableRemove(this, frameWindow, GetCurrentProcessId());
+    detach();
   } catch (...) {
     // Nothing more can be done for a window that is going away.
   }
-  // The dialog watch and the block cursor would otherwise go on calling
-  // into this module from the browser's window after the object is gone,
-  // and after the module may have been unloaded.
-  if (frameWindow) {
-    KillTimer(frameWindow, kDialogWatchTimer);
-    KillTimer(frameWindow, kBlockCursorTimer);
-  }
+  timers.destroy();
   if (keyboardHook) UnhookWindowsHookEx(keyboardHook);
   if (mouseHook) UnhookWindowsHookEx(mouseHook);
 }
@@ -146,13 +105,23 @@ STDMETHODIMP_(ULONG) Pub::Release() {
   return static_cast<ULONG>(n);
 }
 
+STDMETHODIMP Pub::GetClassInfo(ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  return com::getTypeInfo(CLSID_CPub, info);
+}
+
 // ---------------------------------------------------------------------------
 // IObjectWithSite.
 
 STDMETHODIMP Pub::SetSite(IUnknown* site) {
-  // Detaching happens at OnQuit, not here; the answer is S_OK either way.
-  if (site) guarded([&] {
-    attach(site);
+  // A site attaches; a null site undoes everything, whether or not OnQuit
+  // came first.  The answer is S_OK either way.
+  guarded([&] {
+    if (site)
+      attach(site);
+    else
+      detach();
     return S_OK;
   });
   return S_OK;
@@ -169,31 +138,56 @@ void Pub::attach(IUnknown* site) {
   if (SUCCEEDED(site->QueryInterface(IID_PPV_ARGS(&browser))) && browser) {
     SHANDLE_PTR hwnd = 0;
     if (SUCCEEDED(browser->get_HWND(&hwnd))) frameWindow = reinterpret_cast<HWND>(hwnd);
-    flags.frameWindow = reinterpret_cast<WindowHandle>(frameWindow);
-    // A full table shows "IDS_ERR_TOOMANYWINDOWS"; the window runs on
-    // without an entry.
-    if (!inTable) inTable = pubsvc::tableAdd(frameWindow, this, thread, GetCurrentProcessId());
-    if (!browserEventsCookie) connectBrowser(*this);
+    tabWindow = tabWindowOnThisThread(site, browser.Get());
+    // The table entry names the tab's own window, so that a focus look-up
+    // from inside the tab meets it before the shared frame.
+    flags.frameWindow = reinterpret_cast<WindowHandle>(tabWindow ? tabWindow : frameWindow);
+    if (!inTable) inTable = enterTable();
+    if (!browserEventsCookie) content::win::connectBrowser(*this);
   } else {
     browser.Reset();
   }
-  pubsvc::loadCursors();
+  shell().loadCursors();
   // A second SetSite must not stack a second pair of hooks on the thread.
-  if (!keyboardHook) {
-    if (HOOKPROC proc = pubsvc::keyboardHookProc()) keyboardHook = SetWindowsHookExA(WH_KEYBOARD, proc, nullptr, thread);
-  }
-  if (!mouseHook) {
-    if (HOOKPROC proc = pubsvc::mouseHookProc()) mouseHook = SetWindowsHookExA(WH_MOUSE, proc, nullptr, thread);
-  }
+  if (!keyboardHook) keyboardHook = SetWindowsHookExA(WH_KEYBOARD, &qv::win::PopupShell::KeyboardProc, nullptr, thread);
+  if (!mouseHook) mouseHook = SetWindowsHookExA(WH_MOUSE, &qv::win::PopupShell::MouseProc, nullptr, thread);
   pubsvc::ensureTray(*this);
-  // Timers belong to the browser's window; without one there is nothing to
-  // serve (a thread timer would get an id of the system's choosing).
-  if (frameWindow) {
-    if (TIMERPROC proc = pubsvc::timerProc()) {
-      SetTimer(frameWindow, kSweepTimer, kSweepPeriodMs, proc);
-      SetTimer(frameWindow, kDialogWatchTimer, kDialogWatchPeriodMs, proc);
-    }
+  // The timers live on this object's own message-only window; without a
+  // browser there is nothing for them to serve.
+  if (browser) timers.start(flags);
+}
+
+void Pub::detach() {
+  if (browser) pubsvc::removeTray(*this);
+  timers.destroy();
+  disconnectAllPages();
+  detachDocument();
+  if (browserEventsCookie && browser) content::win::disconnectBrowser(*this);
+  leaveTable();
+  if (keyboardHook) UnhookWindowsHookEx(keyboardHook);
+  if (mouseHook) UnhookWindowsHookEx(mouseHook);
+  keyboardHook = mouseHook = nullptr;
+  browser.Reset();
+  frameWindow = tabWindow = nullptr;
+  flags.frameWindow = 0;
+}
+
+bool Pub::enterTable() {
+  auto& sh = shell();
+  if (!sh.configured()) return false;
+  if (!tableToken) tableToken = sh.tokens().add(&flags);
+  return core::AddWindow(sh.table(), sh.context().messages, core::TableWindow(flags.frameWindow), tableToken,
+                         GetCurrentThreadId(), GetCurrentProcessId());
+}
+
+void Pub::leaveTable() {
+  auto& sh = shell();
+  if (tableToken && sh.configured()) {
+    sh.table().Remove(tableToken, core::TableWindow(flags.frameWindow), GetCurrentProcessId());
+    sh.tokens().remove(tableToken);
   }
+  tableToken = 0;
+  inTable = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -209,13 +203,13 @@ STDMETHODIMP Pub::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (!info) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
-  return getTypeInfo(IID_IPub, info);
+  return com::getTypeInfo(IID_IPub, info);
 }
 
 STDMETHODIMP Pub::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   return guarded([&] {
     ComPtr<ITypeInfo> ti;
-    HRESULT hr = getTypeInfo(IID_IPub, &ti);
+    HRESULT hr = com::getTypeInfo(IID_IPub, &ti);
     return FAILED(hr) ? hr : ti->GetIDsOfNames(names, count, ids);
   });
 }
@@ -223,24 +217,24 @@ STDMETHODIMP Pub::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPI
 STDMETHODIMP Pub::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
   if (!params) return E_INVALIDARG;
   return guarded([&] {
-    const BrowserEvent ev = decodeBrowserEvent(id, params);
+    const com::BrowserEvent ev = com::decodeBrowserEvent(id, params);
     switch (ev.kind) {
-      case BrowserEventKind::NewWindow:
+      case com::BrowserEventKind::NewWindow:
         onNewWindow(ev.cancel);
         break;
-      case BrowserEventKind::BeforeNavigate:
+      case com::BrowserEventKind::BeforeNavigate:
         onBeforeNavigate(ev.address);
         break;
-      case BrowserEventKind::NavigateComplete:
+      case com::BrowserEventKind::NavigateComplete:
         onNavigateComplete(ev.frame);
         break;
-      case BrowserEventKind::DocumentComplete:
+      case com::BrowserEventKind::DocumentComplete:
         onDocumentComplete(ev.frame);
         break;
-      case BrowserEventKind::Quit:
+      case com::BrowserEventKind::Quit:
         onQuit();
         break;
-      case BrowserEventKind::Ignored:
+      case com::BrowserEventKind::Ignored:
         break;
     }
     return S_OK;
@@ -248,17 +242,18 @@ STDMETHODIMP Pub::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARI
 }
 
 void Pub::onNewWindow(VARIANT_BOOL* cancel) {
-  if (pubsvc::decideNewWindow(*this) && cancel) *cancel = VARIANT_TRUE;
+  if (!shell().configured()) return;
+  if (popup::DecideNewWindow(shell().context(), flags).block && cancel) *cancel = VARIANT_TRUE;
 }
 
 void Pub::onBeforeNavigate(const std::string& address) {
-  pubsvc::resetClickState();
+  shell().clicks().resetClicks();
   if (core::onBeforeNavigate(flags, address) == core::PageSinks::DisconnectAll) disconnectAllPages();
 }
 
 void Pub::onNavigateComplete(IDispatch* frame) {
   core::onNavigateCompleteBegin(flags);
-  pubsvc::resetClickState();
+  shell().clicks().resetClicks();
   connectPage(frame);
   topLevelAttach();
   core::onCompletionEnd(flags);
@@ -266,7 +261,7 @@ void Pub::onNavigateComplete(IDispatch* frame) {
 
 void Pub::onDocumentComplete(IDispatch* frame) {
   core::onDocumentCompleteBegin(flags);
-  pubsvc::resetClickState();
+  shell().clicks().resetClicks();
   connectPage(frame);
   core::onCompletionEnd(flags);
 }
@@ -276,58 +271,15 @@ void Pub::connectPage(IDispatch* frame) {
   if (frame) frame->QueryInterface(IID_PPV_ARGS(&record->frame));
   SinkRecord& r = *record;
   sinkRecords.push_back(std::move(record));
-  connectPageSinks(*this, r);
+  content::win::connectPageSinks(*this, r);
 }
 
 void Pub::disconnectAllPages() {
   while (!sinkRecords.empty()) {
     std::unique_ptr<SinkRecord> oldest = std::move(sinkRecords.front());
     sinkRecords.pop_front();
-    disconnectPageSinks(*this, *oldest);
+    content::win::disconnectPageSinks(*this, *oldest);
   }
-}
-
-void Pub::topLevelAttach() {
-  if (!browser) return;
-  ComPtr<IDispatch> docDispatch;
-  if (FAILED(browser->get_Document(&docDispatch)) || !docDispatch) return;
-  ComPtr<IHTMLDocument2> doc;
-  if (FAILED(docDispatch.As(&doc)) || !doc) return;
-
-  const bool same = document && sameObject(document.Get(), doc.Get());
-  if (document && !same) {
-    if (notifyCookie) unadviseNotify(document.Get(), notifyCookie);
-    notifyCookie = 0;
-  }
-  if (!same) {
-    document = doc;
-    notifyCookie = adviseNotify(document.Get(), static_cast<IPropertyNotifySink*>(this));
-  }
-
-  statusWindow.Reset();
-  if (FAILED(document->get_parentWindow(&statusWindow))) statusWindow.Reset();
-
-  ComPtr<IOleObject> ole;
-  ComPtr<IOleClientSite> clientSite;
-  if (SUCCEEDED(document.As(&ole)) && SUCCEEDED(ole->GetClientSite(&clientSite)) && clientSite) {
-    ComPtr<IDocHostUIHandler> handler;
-    ComPtr<IOleCommandTarget> target;
-    clientSite.As(&handler);
-    clientSite.As(&target);
-    // Never forward to ourselves: a site that hands back this very object
-    // would make every forwarded call recurse.
-    defaultUIHandler = sameObject(handler.Get(), identity()) ? nullptr : handler;
-    defaultCommandTarget = sameObject(target.Get(), identity()) ? nullptr : target;
-  }
-
-  ComPtr<ICustomDoc> custom;
-  if (SUCCEEDED(document.As(&custom))) custom->SetUIHandler(static_cast<IDocHostUIHandler*>(this));
-
-  auto* ext = new PubDomExtender();
-  ext->setOwner(this);
-  if (extender_) extender_->setOwner(nullptr);
-  extender_ = ext;
-  externalObject = ext;  // takes the first reference
 }
 
 void Pub::onQuit() {
@@ -336,14 +288,13 @@ void Pub::onQuit() {
   if (flags.quitting || quitStarted_) return;
   quitStarted_ = true;
   pubsvc::removeTray(*this);
-  if (frameWindow) KillTimer(frameWindow, kSweepTimer);
+  timers.stopSweep();
 
   if (browser) {
-    BSTR blank = SysAllocString(L"about:blank");
-    VARIANT none;
+    const com::Bstr blank(L"about:blank");
+    VARIANT none;  // VT_EMPTY: owns nothing
     VariantInit(&none);
-    const HRESULT hr = blank ? browser->Navigate(blank, &none, &none, &none, &none) : E_OUTOFMEMORY;
-    SysFreeString(blank);
+    const HRESULT hr = browser->Navigate(blank.get(), &none, &none, &none, &none);
     if (SUCCEEDED(hr)) {
       BrowserReadyWait wait(browser.Get());
       core::waitUntilComplete(wait);
@@ -351,187 +302,33 @@ void Pub::onQuit() {
   }
 
   flags.quitting = 1;
-  if (notifyCookie && document) unadviseNotify(document.Get(), notifyCookie);
-  notifyCookie = 0;
+  unadviseDocument();
   disconnectAllPages();
-  if (browserEventsCookie && browser) disconnectBrowser(*this);
+  if (browserEventsCookie && browser) content::win::disconnectBrowser(*this);
   document.Reset();
-  if (tableToken) pubsvc::tableRemove(this, frameWindow, GetCurrentProcessId());
-  inTable = false;
+  leaveTable();
   // The hooks go in every case: a window that never got a table entry
-  // installed them too, and they must not outlive the object.
+  // installed them too, and they must not outlive the object.  The dialog
+  // watch lives on until the object goes.
   if (keyboardHook) UnhookWindowsHookEx(keyboardHook);
   if (mouseHook) UnhookWindowsHookEx(mouseHook);
   keyboardHook = mouseHook = nullptr;
 }
 
 // ---------------------------------------------------------------------------
-// IDocHostUIHandler: everything but the context menu and the external
-// object goes to the document's own handler, with a fixed answer when there
-// is none.
-
-STDMETHODIMP Pub::ShowContextMenu(DWORD id, POINT* pt, IUnknown* target, IDispatch* object) {
-  return guarded([&] { return pubsvc::showContextMenu(*this, id, pt, target, object); }, S_FALSE);
-}
-
-#define QV_FORWARD(call, fallback)                               \
-  return guarded([&] {                                           \
-    return defaultUIHandler ? defaultUIHandler->call : (fallback); \
-  })
-
-STDMETHODIMP Pub::GetHostInfo(DOCHOSTUIINFO* info) { QV_FORWARD(GetHostInfo(info), S_OK); }
-STDMETHODIMP Pub::ShowUI(DWORD id, IOleInPlaceActiveObject* active, IOleCommandTarget* target,
-                         IOleInPlaceFrame* frame, IOleInPlaceUIWindow* doc) {
-  QV_FORWARD(ShowUI(id, active, target, frame, doc), S_FALSE);
-}
-STDMETHODIMP Pub::HideUI() { QV_FORWARD(HideUI(), S_OK); }
-STDMETHODIMP Pub::UpdateUI() { QV_FORWARD(UpdateUI(), S_OK); }
-STDMETHODIMP Pub::EnableModeless(BOOL enable) { QV_FORWARD(EnableModeless(enable), S_OK); }
-STDMETHODIMP Pub::OnDocWindowActivate(BOOL activate) { QV_FORWARD(OnDocWindowActivate(activate), S_OK); }
-STDMETHODIMP Pub::OnFrameWindowActivate(BOOL activate) { QV_FORWARD(OnFrameWindowActivate(activate), S_OK); }
-STDMETHODIMP Pub::ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frame) {
-  QV_FORWARD(ResizeBorder(border, window, frame), S_OK);
-}
-STDMETHODIMP Pub::TranslateAccelerator(LPMSG msg, const GUID* group, DWORD cmd) {
-  QV_FORWARD(TranslateAccelerator(msg, group, cmd), E_NOTIMPL);
-}
-STDMETHODIMP Pub::GetOptionKeyPath(LPOLESTR* key, DWORD reserved) {
-  QV_FORWARD(GetOptionKeyPath(key, reserved), E_FAIL);
-}
-STDMETHODIMP Pub::GetDropTarget(IDropTarget* target, IDropTarget** out) {
-  QV_FORWARD(GetDropTarget(target, out), S_OK);
-}
-STDMETHODIMP Pub::TranslateUrl(DWORD translate, LPWSTR url, LPWSTR* out) {
-  QV_FORWARD(TranslateUrl(translate, url, out), S_FALSE);
-}
-STDMETHODIMP Pub::FilterDataObject(IDataObject* in, IDataObject** out) {
-  QV_FORWARD(FilterDataObject(in, out), S_FALSE);
-}
-#undef QV_FORWARD
-
-STDMETHODIMP Pub::GetExternal(IDispatch** out) {
-  return guarded([&]() -> HRESULT {
-    if (externalObject) {
-      if (!out) return E_POINTER;
-      return externalObject.CopyTo(out);
-    }
-    if (defaultUIHandler) return defaultUIHandler->GetExternal(out);
-    if (out) *out = nullptr;
-    return S_FALSE;
-  });
-}
-
-// ---------------------------------------------------------------------------
-// IOleCommandTarget: script errors are answered "handled" so that no error
-// dialog shows and the page's scripts keep running.
-
-STDMETHODIMP Pub::QueryStatus(const GUID* group, ULONG count, OLECMD* cmds, OLECMDTEXT* text) {
-  return guarded([&] { return defaultCommandTarget ? defaultCommandTarget->QueryStatus(group, count, cmds, text) : S_OK; });
-}
-
-STDMETHODIMP Pub::Exec(const GUID* group, DWORD id, DWORD opt, VARIANT* in, VARIANT* out) {
-  return guarded([&] {
-    if (id == kShowScriptError) {
-      if (out) {
-        VariantClear(out);
-        V_VT(out) = VT_BOOL;
-        V_BOOL(out) = VARIANT_TRUE;
-      }
-      return S_OK;
-    }
-    return defaultCommandTarget ? defaultCommandTarget->Exec(group, id, opt, in, out) : S_OK;
-  });
-}
-
-// ---------------------------------------------------------------------------
-// IPropertyNotifySink and IProvideClassInfo.
-
-STDMETHODIMP Pub::OnChanged(DISPID) { return S_OK; }
-STDMETHODIMP Pub::OnRequestEdit(DISPID) { return S_OK; }
-
-STDMETHODIMP Pub::GetClassInfo(ITypeInfo** info) {
-  if (!info) return E_POINTER;
-  *info = nullptr;
-  return getTypeInfo(CLSID_CPub, info);
-}
-
-// ---------------------------------------------------------------------------
-// CPubDomExtender.
-
-STDMETHODIMP PubDomExtender::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IPubDomExtender) {
-    *out = static_cast<IPubDomExtender*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-STDMETHODIMP_(ULONG) PubDomExtender::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-STDMETHODIMP_(ULONG) PubDomExtender::Release() {
-  const LONG n = InterlockedDecrement(&refs_);
-  if (n == 0) delete this;
-  return static_cast<ULONG>(n);
-}
-STDMETHODIMP PubDomExtender::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 1;
-  return S_OK;
-}
-STDMETHODIMP PubDomExtender::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-  if (!info) return E_POINTER;
-  *info = nullptr;
-  if (index != 0) return DISP_E_BADINDEX;
-  return getTypeInfo(IID_IPubDomExtender, info);
-}
-STDMETHODIMP PubDomExtender::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  return guarded([&] {
-    ComPtr<ITypeInfo> ti;
-    HRESULT hr = getTypeInfo(IID_IPubDomExtender, &ti);
-    return FAILED(hr) ? hr : ti->GetIDsOfNames(names, count, ids);
-  });
-}
-STDMETHODIMP PubDomExtender::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                    EXCEPINFO* excep, UINT* argErr) {
-  return guarded([&] {
-    ComPtr<ITypeInfo> ti;
-    HRESULT hr = getTypeInfo(IID_IPubDomExtender, &ti);
-    return FAILED(hr) ? hr
-                      : ti->Invoke(static_cast<IPubDomExtender*>(this), id, flags, params, result, excep, argErr);
-  });
-}
-STDMETHODIMP PubDomExtender::EditOptions() {
-  return guarded([&] {
-    if (owner_) pubsvc::showOptions(*owner_, 0);
-    return S_OK;
-  });
-}
-
-// ---------------------------------------------------------------------------
 // Creation.
 
-HRESULT createPub(REFIID iid, void** out) {
+}  // namespace qv::core::win
+
+HRESULT qv::com::createPub(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  auto* pub = new (std::nothrow) Pub();
+  auto* pub = new (std::nothrow) core::win::Pub();
   if (!pub) return E_OUTOFMEMORY;
   pub->AddRef();
-  HRESULT hr = guarded([&] { return pubsvc::preparePub(*pub); });
+  HRESULT hr = guarded([&] { return core::win::pubsvc::preparePub(*pub); });
   if (SUCCEEDED(hr)) hr = pub->QueryInterface(iid, out);
   pub->Release();
   return hr;
 }
 
-HRESULT createPubDomExtender(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  auto* ext = new (std::nothrow) PubDomExtender();
-  if (!ext) return E_OUTOFMEMORY;
-  ext->AddRef();
-  const HRESULT hr = ext->QueryInterface(iid, out);
-  ext->Release();
-  return hr;
-}
-
-}  // namespace qv::com

@@ -1,12 +1,17 @@
-// CPub, the browser helper object: one per browser window.  The browser
-// creates it, hands it the window's browser through IObjectWithSite::SetSite
-// and releases it after OnQuit.  Its IPub dispatch side is the sink of the
-// browser's DWebBrowserEvents2; it also serves the document host
-// (IDocHostUIHandler, IOleCommandTarget) and the document's property
-// notifications.
+// CPub, the browser helper object: one per browser window or tab.  The
+// browser creates it, hands it the window's browser through
+// IObjectWithSite::SetSite and releases it after OnQuit and SetSite(NULL).
+// Its IPub dispatch side is the sink of the browser's DWebBrowserEvents2; it
+// also serves the document host (IDocHostUIHandler, IOleCommandTarget) and
+// the document's property notifications.
 //
-// Every member is touched only on the window's own thread (events, hooks,
-// timers and the window procedure all run there).
+// The object lives on its tab's thread: every member is touched only there
+// (events, hooks, its own timer window and the subclass run there).  The
+// browser's top-level window may belong to another thread or process.
+//
+// Files: pub.cpp (life, site, browser events, quit), pub_doc_host.cpp (the
+// document host and its forwarding), pub_extender.cpp (the page's external
+// object), pub_services.cpp (the steps other work plugs into).
 #pragma once
 
 #include <windows.h>
@@ -22,13 +27,18 @@
 #include <string>
 
 #include "com/module.h"
+#include "core/win/pub_windows.h"
 #include "core/pub_host.h"
 #include "core/pub_navigation.h"
 #include "platform/mutex.h"
 #include "quillvane_i.h"
 #include "whitelist/win/whitelist_object.h"
 
-namespace qv::com {
+namespace qv::content::win {
+struct FrameLink;
+}
+
+namespace qv::core::win {
 
 using Microsoft::WRL::ComPtr;
 
@@ -121,12 +131,14 @@ class Pub final : public IObjectWithSite,
   STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
 
   // The window's state, named as the rest of the program names it.  flags
-  // also carries frameWindow, the data mutex and the browser-side host that
-  // the popup decision works through.
+  // also carries the tab's and the timer window, the data mutex and the
+  // browser-side host that the popup decision works through.
   core::PubFlags flags;
   std::uint32_t tableToken = 0;  // this object's pubObject in the browser table
   ComPtr<IWebBrowser2> browser;
-  HWND frameWindow = nullptr;
+  HWND frameWindow = nullptr;  // the browser's top-level window (get_HWND); may be another thread's
+  HWND tabWindow = nullptr;    // the window of this object's tab on its own thread, or null
+  TimerWindow timers;          // timers 0, 1 and 2, serving this object alone
   HHOOK keyboardHook = nullptr;
   HHOOK mouseHook = nullptr;
   DWORD browserEventsCookie = 0;
@@ -138,11 +150,11 @@ class Pub final : public IObjectWithSite,
   ComPtr<IDocHostUIHandler> defaultUIHandler;
   ComPtr<IOleCommandTarget> defaultCommandTarget;
   std::string whiteListPath;
-  WhiteListOwner whiteList;  // revokes its running-object entry when let go
+  com::WhiteListOwner whiteList;  // revokes its running-object entry when let go
   std::unique_ptr<NamedMutex> dataMutex;
   std::unique_ptr<NamedMutex> optionsMutex;
   ULONG_PTR gdiplusToken = 0;
-  WNDPROC previousFrameProc = nullptr;
+  content::win::FrameLink* frameLink = nullptr;  // the top-level window's subclass, when on this thread
   bool inTable = false;  // the window has a browserTable entry
   PubBrowserHost host{*this};
   // The address of flags.userClicked as the page's document sinks see it;
@@ -155,6 +167,9 @@ class Pub final : public IObjectWithSite,
  private:
   ~Pub();
   void attach(IUnknown* site);
+  // Undoes everything attach and the events set up (what OnQuit undoes,
+  // without its blank page and wait); safe to call more than once.
+  void detach();
   void onNewWindow(VARIANT_BOOL* cancel);
   void onBeforeNavigate(const std::string& address);
   void onNavigateComplete(IDispatch* frame);
@@ -163,35 +178,15 @@ class Pub final : public IObjectWithSite,
   void connectPage(IDispatch* frame);
   void disconnectAllPages();
   void topLevelAttach();
+  void unadviseDocument();  // the property sink off the top-level document
+  void detachDocument();    // that, the UI handler given back, the document's objects let go
+  bool enterTable();        // false: no entry (table full or busy)
+  void leaveTable();
 
   LONG refs_ = 0;
-  ModuleLock lock_;
+  com::ModuleLock lock_;
   bool quitStarted_ = false;
   PubDomExtender* extender_ = nullptr;  // externalObject's implementation, for the back reference
 };
 
-// CPubDomExtender: the page's external object.  Holds a weak back reference
-// to its CPub, cleared when the CPub goes away before it does.
-class PubDomExtender final : public IPubDomExtender {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                      EXCEPINFO* excep, UINT* argErr) override;
-  STDMETHODIMP EditOptions() override;
-
-  void setOwner(Pub* owner) { owner_ = owner; }
-  Pub* owner() const { return owner_; }
-
- private:
-  ~PubDomExtender() = default;
-  LONG refs_ = 0;
-  ModuleLock lock_;
-  Pub* owner_ = nullptr;
-};
-
-}  // namespace qv::com
+}  // namespace qv::core::win

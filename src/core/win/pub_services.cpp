@@ -1,7 +1,5 @@
-// The steps the browser helper object takes on the rest of the program,
-// over the per-process popup shell (context, table, hooks) and the
-// settings, white list and start-up work; the timer procedure that serves
-// each window's own CPub.
+// Construction of a CPub, the seams other work plugs into, and the browser
+// side of a window as the popup decision sees it.
 //
 // Placeholders, marked PLACEHOLDER below, stand where the work that owns a
 // step has not landed yet; each says what replaces it.
@@ -13,6 +11,8 @@
 
 #include "com/classes.h"
 #include "com/module.h"
+#include "com/text.h"
+#include "content/win/page_mshtml.h"
 #include "core/browser_table.h"
 #include "core/popup.h"
 #include "core/shared_settings.h"
@@ -26,16 +26,12 @@
 #include "platform/win/messages_win.h"
 #include "res/resource_ids.h"
 
-namespace qv::com {
+namespace qv::core::win {
 namespace {
 
 // The per-process popup shell (click state, table, tokens, ports), set up
 // from the module's own services the first time a CPub is made.
-win::PopupShell& shell() { return win::PopupShell::instance(); }
-
-std::uint32_t tableWindow(HWND w) { return core::TableWindow(win::toHandle(w)); }
-
-Pub* pubOf(popup::PubState* state) { return pubFromState(state); }
+qv::win::PopupShell& shell() { return qv::win::PopupShell::instance(); }
 
 }  // namespace
 
@@ -47,8 +43,8 @@ Pub* pubFromState(popup::PubState* state) {
 namespace pubsvc {
 
 HRESULT preparePub(Pub& pub) {
-  win::PubResources resources;
-  const HRESULT hr = win::constructPub(resources);
+  qv::win::PubResources resources;
+  const HRESULT hr = qv::win::constructPub(resources);
   if (FAILED(hr)) return hr;
   pub.dataMutex = std::move(resources.dataMutex);
   pub.optionsMutex = std::move(resources.optionsMutex);
@@ -59,50 +55,11 @@ HRESULT preparePub(Pub& pub) {
   return S_OK;
 }
 
-SharedSettings& shared() { return sharedSettings(); }
+SharedSettings& shared() { return qv::sharedSettings(); }
 
 Messages& messages() {
   if (!shell().configured()) shell().configureForModule();
   return shell().context().messages;
-}
-
-bool tableAdd(HWND frame, Pub* pub, DWORD threadId, DWORD processId) {
-  if (!shell().configured()) return false;
-  if (!pub->tableToken) pub->tableToken = shell().tokens().add(&pub->flags);
-  return core::AddWindow(shell().table(), shell().context().messages, tableWindow(frame), pub->tableToken, threadId,
-                         processId);
-}
-
-bool tableRemove(Pub* pub, HWND frame, DWORD processId) {
-  if (!shell().configured()) return false;
-  const bool removed =
-      shell().table().Remove(pub->tableToken, tableWindow(frame), processId) == core::RemoveResult::Removed;
-  shell().tokens().remove(pub->tableToken);
-  pub->tableToken = 0;
-  return removed;
-}
-
-Pub* findPubForWindow(HWND window) {
-  if (!shell().configured()) return nullptr;
-  // The window and its parents (a bounded walk, as the focus lookup's), then
-  // the thread's own entry.
-  int steps = 0;
-  for (HWND w = window; w && steps < 256; w = GetParent(w), ++steps)
-    if (popup::PubState* state = shell().findPubOfWindow(w)) return pubOf(state);
-  return pubOf(shell().tokens().find(shell().table().FindByThread(GetCurrentThreadId(), GetCurrentProcessId())));
-}
-
-void loadCursors() { shell().loadCursors(); }
-HOOKPROC keyboardHookProc() { return &win::PopupShell::KeyboardProc; }
-HOOKPROC mouseHookProc() { return &win::PopupShell::MouseProc; }
-TIMERPROC timerProc() { return shell().configured() ? &win::PopupShell::TimerProc : nullptr; }
-
-bool decideNewWindow(Pub& pub) {
-  return shell().configured() && popup::DecideNewWindow(shell().context(), pub.flags).block;
-}
-void resetClickState() { shell().clicks().resetClicks(); }
-bool isSiteExempt(Pub& pub) {
-  return !shell().configured() || popup::IsSiteExempt(shell().context(), pub.flags, std::nullopt);
 }
 
 // PLACEHOLDER until the tray work lands.
@@ -112,8 +69,14 @@ void removeTray(Pub&) {}
 void showOptions(Pub&, int) {}
 // PLACEHOLDER until the context-menu work lands: the browser shows its own.
 HRESULT showContextMenu(Pub&, DWORD, POINT*, IUnknown*, IDispatch*) { return S_FALSE; }
-// PLACEHOLDER until the content sweep lands.
-void sweepDocument(Pub&, IDispatch*, int) {}
+// The content sweep (content/win/page_mshtml.h); the status notice goes to
+// the helper object that owns the focused window.
+void sweepDocument(Pub&, IDispatch* document, int sweepFlags) {
+  content::win::sweepHtmlDocument(document, sweepFlags, shared(), [] {
+    popup::PubState* state = shell().configured() ? shell().findPubForFocus() : nullptr;
+    return state ? state->host : nullptr;
+  });
+}
 
 }  // namespace pubsvc
 
@@ -122,35 +85,23 @@ void sweepDocument(Pub&, IDispatch*, int) {}
 
 std::optional<std::string> PubBrowserHost::locationUrl() {
   if (!pub_.browser) return std::nullopt;
-  BSTR url = nullptr;
-  if (FAILED(pub_.browser->get_LocationURL(&url))) return std::nullopt;
-  std::string out = narrowBstr(url);
-  SysFreeString(url);
-  return out;
+  com::Bstr url;
+  if (FAILED(pub_.browser->get_LocationURL(url.Receive()))) return std::nullopt;
+  return com::narrowBstr(url.get());
 }
 
 std::optional<bool> PubBrowserHost::whiteListFind(std::string_view address) {
   ComPtr<IWhiteList> list;
   if (!pub_.whiteList || FAILED(pub_.whiteList.As(&list)) || !list) return std::nullopt;
-  const int n = MultiByteToWideChar(CP_ACP, 0, address.data(), static_cast<int>(address.size()), nullptr, 0);
-  BSTR text = SysAllocStringLen(nullptr, n > 0 ? static_cast<UINT>(n) : 0);
-  if (!text) return std::nullopt;
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, address.data(), static_cast<int>(address.size()), text, n);
+  const com::Bstr text = com::bstrFromAnsi(address);
   VARIANT_BOOL found = VARIANT_FALSE;
-  const HRESULT hr = list->Find(text, &found);
-  SysFreeString(text);
-  if (FAILED(hr)) return false;
+  if (FAILED(list->Find(text.get(), &found))) return false;
   return found != VARIANT_FALSE;
 }
 
 bool PubBrowserHost::setStatusText(const std::string& text) {
   if (!pub_.statusWindow) return false;
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  BSTR wide = SysAllocStringLen(nullptr, n > 0 ? static_cast<UINT>(n) : 0);
-  if (!wide) return false;
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide, n);
-  pub_.statusWindow->put_defaultStatus(wide);
-  SysFreeString(wide);
+  pub_.statusWindow->put_defaultStatus(com::bstrFromAnsi(text).get());
   return true;
 }
 
@@ -163,4 +114,4 @@ void PubBrowserHost::sweepDocument(int sweepFlags) {
 void PubBrowserHost::ensureTray() { pubsvc::ensureTray(pub_); }
 void PubBrowserHost::showOptions() { pubsvc::showOptions(pub_, 0); }
 
-}  // namespace qv::com
+}  // namespace qv::core::win

@@ -1,8 +1,8 @@
-// What the browser helper object calls on the rest of the program.  Each
-// function is one step the object takes; the bodies live with the work that
-// owns the step (popup decision and browser table, settings, tray, options,
-// content sweep, context menu).  Where that work is not in the tree yet the
-// body in pub_services.cpp is a marked placeholder.
+// What the browser helper object calls on the rest of the program beyond
+// the popup shell (which it calls directly): construction, and the steps
+// the tray, options, context-menu and content-sweep work plug into.  Where
+// that work is not in the tree yet the body in pub_services.cpp is a marked
+// placeholder.
 #pragma once
 
 #include <windows.h>
@@ -18,12 +18,13 @@ namespace qv::popup {
 struct PubState;
 }
 
-namespace qv::com {
+namespace qv::core::win {
 
 class Pub;
 
 // The CPub behind a helper-object state found in the browser table (for
-// example by win::PopupShell::findPubForFocus()); null when there is none.
+// example by qv::win::PopupShell::findPubForFocus()); null when there is
+// none.  Table look-ups answer only with objects of the calling thread.
 Pub* pubFromState(popup::PubState* state);
 
 namespace pubsvc {
@@ -36,26 +37,10 @@ HRESULT preparePub(Pub& pub);
 SharedSettings& shared();
 Messages& messages();
 
-// --- browser table (one entry per attached window of the user).
-bool tableAdd(HWND frame, Pub* pub, DWORD threadId, DWORD processId);  // false: table full
-bool tableRemove(Pub* pub, HWND frame, DWORD processId);               // false: nothing removed
-// The CPub of a window or its nearest listed parent, else of the thread.
-Pub* findPubForWindow(HWND window);
-
-// --- popup decision, hooks and timers.
-void loadCursors();
-HOOKPROC keyboardHookProc();
-HOOKPROC mouseHookProc();
-TIMERPROC timerProc();
-// Decides a new-window request of the window's page; true = block (the
-// notification, accounting and block cursor have then been done).
-bool decideNewWindow(Pub& pub);
-// Clears the per-process click state (clickSeen, clickGrace).
-void resetClickState();
-// Whether the current page is exempt from blocking (no address given).
-bool isSiteExempt(Pub& pub);
-
-// --- later work.
+// --- the seams other work plugs into.  Each is called on the object's own
+// thread; a window the work needs on this thread is pub.tabWindow (null in
+// a tab without one) or a window of its own; pub.frameWindow may belong to
+// another thread or process.
 void ensureTray(Pub& pub);
 void removeTray(Pub& pub);
 // Opens the options sheet for this window at a start page (0 = "Popup Ads").
@@ -64,4 +49,4 @@ HRESULT showContextMenu(Pub& pub, DWORD id, POINT* pt, IUnknown* target, IDispat
 void sweepDocument(Pub& pub, IDispatch* document, int sweepFlags);
 
 }  // namespace pubsvc
-}  // namespace qv::com
+}  // namespace qv::core::win

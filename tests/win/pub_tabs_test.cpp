@@ -1,0 +1,170 @@
+// The helper object in the tabbed stand-in browser: the top-level frame in
+// a process of its own, two tabs on two threads of this process, each with
+// its own helper object.  Blocks, the sweep timer and the dialog watch work
+// in both tabs; each tab's timers serve its own object; nothing of a tab is
+// called from the other tab's thread; no timer is aimed at the shared frame.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "core/shared_settings.h"
+#include "pub_test_support.h"
+#include "standin_browser.h"
+
+namespace {
+
+using standin::Browser;
+using standin::ComPtr;
+using Pub = ComPtr<IObjectWithSite>;
+
+constexpr wchar_t kBlockedText[] = L"Quillvane blocked popup Ads in this page!";
+
+// Message-only timer windows of the module, by owning thread.
+std::map<DWORD, int> timerWindowsByThread() {
+  std::map<DWORD, int> out;
+  HWND w = nullptr;
+  while ((w = FindWindowExW(HWND_MESSAGE, w, L"Quillvane.TimerWindow", nullptr)) != nullptr)
+    ++out[GetWindowThreadProcessId(w, nullptr)];
+  return out;
+}
+
+class Tabs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    s = qvtest::sharedRecord();
+    ASSERT_NE(s, nullptr);
+    saved = *s;
+    s->popupEnable = 1;
+    s->showStatusMsg = 1;
+    s->beep = 0;
+    s->playDefaultSound = 0;
+    s->playSoundFile = 0;
+    s->modelessDialogEnable = 1;
+    s->winHelpEnable = 0;
+    frame = std::make_unique<standin::FrameProcess>(standin::frameExePath());
+    ASSERT_NE(frame->window(), nullptr) << "the frame process did not show its window";
+    ASSERT_NE(frame->processId(), GetCurrentProcessId());
+    for (auto& tab : tabs) {
+      tab = std::make_unique<standin::TabThread>(frame->window(), [] { return standin::createPub(); });
+      ASSERT_TRUE(tab->ready()) << "a tab could not attach its helper object";
+    }
+    for (int i = 0; i < 2; ++i)
+      tabs[i]->run([&, i](Browser& b, Pub&) {
+        browsers[i] = &b;
+        tabWindows[i] = b.tabWindow;
+        ASSERT_TRUE(b.load(i == 0 ? L"http://news.example/" : L"http://games.example/"));
+      });
+  }
+  void TearDown() override {
+    for (Browser* b : browsers) {
+      if (!b) continue;
+      EXPECT_EQ(b->foreignThreadCalls.load(), 0) << "a tab's browser was called from another thread";
+    }
+    if (frame && frame->window()) {
+      EXPECT_EQ(frame->foreignTimers(), 0) << "a timer was aimed at the shared frame";
+    }
+    for (auto& tab : tabs) tab.reset();
+    frame.reset();
+    if (s) {
+      s->popupEnable = saved.popupEnable;
+      s->showStatusMsg = saved.showStatusMsg;
+      s->beep = saved.beep;
+      s->playDefaultSound = saved.playDefaultSound;
+      s->playSoundFile = saved.playSoundFile;
+      s->modelessDialogEnable = saved.modelessDialogEnable;
+      s->winHelpEnable = saved.winHelpEnable;
+    }
+  }
+  std::wstring status(int i) {
+    std::wstring text;
+    tabs[i]->run([&](Browser& b, Pub&) { text = b.document->window->defaultStatus; });
+    return text;
+  }
+  void clearStatus() {
+    for (auto& tab : tabs) tab->run([](Browser& b, Pub&) { b.document->window->defaultStatus.clear(); });
+  }
+
+  qv::SharedSettings* s = nullptr;
+  qv::SharedSettings saved{};
+  std::unique_ptr<standin::FrameProcess> frame;
+  std::unique_ptr<standin::TabThread> tabs[2];
+  Browser* browsers[2] = {nullptr, nullptr};  // read only for their atomic counters
+  HWND tabWindows[2] = {nullptr, nullptr};
+};
+
+TEST_F(Tabs, EachTabHasItsOwnEntryTimerWindowAndBlocks) {
+  const auto timerWindows = timerWindowsByThread();
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(GetAncestor(tabWindows[i], GA_ROOT), frame->window()) << "the tab's window sits in the frame";
+    // The table entry names the tab's own window and thread, not the frame.
+    int entries = 0;
+    for (int e = 0; e < s->browserCount; ++e) {
+      const qv::BrowserEntry& entry = s->browserTable[e];
+      if (entry.processId != GetCurrentProcessId() || entry.threadId != tabs[i]->threadId()) continue;
+      ++entries;
+      EXPECT_EQ(entry.frameWindow, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(tabWindows[i])));
+    }
+    EXPECT_EQ(entries, 1);
+    auto it = timerWindows.find(tabs[i]->threadId());
+    EXPECT_EQ(it == timerWindows.end() ? 0 : it->second, 1) << "one timer window on the tab's thread";
+  }
+  // A script popup in each tab is cancelled and announced in that tab only.
+  const int session = s->blockedSession;
+  for (int i = 0; i < 2; ++i) {
+    clearStatus();
+    bool blocked = false;
+    tabs[i]->run([&](Browser& b, Pub&) { blocked = b.newWindow2(); });
+    EXPECT_TRUE(blocked) << i;
+    EXPECT_EQ(status(i), kBlockedText) << i;
+    EXPECT_EQ(status(1 - i), L"") << i;
+  }
+  EXPECT_EQ(s->blockedSession, session + 2);
+}
+
+TEST_F(Tabs, EachTabsSweepTimerServesItsOwnObject) {
+  // Timer 1 asks its own object's browser for the address every second.
+  const int before[2] = {browsers[0]->locationAsked.load(), browsers[1]->locationAsked.load()};
+  EXPECT_TRUE(standin::pumpUntil(
+      [&] { return browsers[0]->locationAsked.load() > before[0] && browsers[1]->locationAsked.load() > before[1]; },
+      4000));
+}
+
+TEST_F(Tabs, DialogWatchWorksInEitherTab) {
+  for (int keep = 0; keep < 2; ++keep) {
+    SCOPED_TRACE(keep);
+    if (keep == 1) {
+      // A fresh pair of tabs, of which the other one quits.
+      for (auto& tab : tabs) tab.reset();
+      for (auto& tab : tabs) {
+        tab = std::make_unique<standin::TabThread>(frame->window(), [] { return standin::createPub(); });
+        ASSERT_TRUE(tab->ready());
+      }
+      for (int i = 0; i < 2; ++i)
+        tabs[i]->run([&, i](Browser& b, Pub&) {
+          browsers[i] = &b;
+          ASSERT_TRUE(b.load(L"http://news.example/"));
+        });
+    }
+    // A quitting tab watches nothing, so the dialog is the kept tab's to close.
+    tabs[1 - keep]->run([](Browser& b, Pub&) { b.quit(); });
+    clearStatus();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"Internet Explorer_TridentDlgFrame";  // the script dialog's class
+    RegisterClassW(&wc);
+    HWND dialog = CreateWindowExW(0, wc.lpszClassName, L"You won -- Web Page Dialog", WS_POPUP, 0, 0, 10, 10,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(standin::pumpUntil([&] { return !IsWindow(dialog); }, 4000)) << "the dialog watch closed it";
+    if (IsWindow(dialog)) DestroyWindow(dialog);
+    EXPECT_EQ(status(keep), kBlockedText);
+    EXPECT_EQ(status(1 - keep), L"");
+  }
+}
+
+}  // namespace
