@@ -80,7 +80,7 @@ dist: installer
 
 demo: dist
 	@set -e
-	cmake --build --preset win64 -j $(JOBS) --target demo_host adware_demo options_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
+	cmake --build --preset win64 -j $(JOBS) --target demo_host standin_demo adware_demo options_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
 	scripts/wine-env run scripts/demo
 
 # Pictures of the options sheet's pages for the README (docs/screenshots).

@@ -1,6 +1,7 @@
 #include "core/browser_table.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/shared_access.h"
 #include "res/resource_ids.h"
@@ -21,16 +22,50 @@ void copyEntry(BrowserEntry& to, const BrowserEntry& from) {
   store(to.pubObject, load(from.pubObject));
   store(to.threadId, load(from.threadId));
   store(to.processId, load(from.processId));
+  store(to.processStartLow, load(from.processStartLow));
+  store(to.processStartHigh, load(from.processStartHigh));
 }
 
-void clearEntry(BrowserEntry& e) {
-  store(e.frameWindow, 0u);
-  store(e.pubObject, 0u);
-  store(e.threadId, 0u);
-  store(e.processId, 0u);
+void clearEntry(BrowserEntry& e) { copyEntry(e, BrowserEntry{}); }
+
+std::uint64_t entryStart(const BrowserEntry& e) {
+  return (static_cast<std::uint64_t>(load(e.processStartHigh)) << 32) | load(e.processStartLow);
+}
+
+// Whether an entry's process has ended.  An entry without a creation time
+// (0) is judged by the process id alone.
+bool ended(const BrowserEntry& e, const ProcessStart& now) {
+  switch (now.state) {
+    case ProcessStart::State::Ended: return true;
+    case ProcessStart::State::Unknown: return false;
+    case ProcessStart::State::Running: return entryStart(e) != 0 && entryStart(e) != now.time;
+  }
+  return false;
 }
 
 }  // namespace
+
+int BrowserTable::freeEnded(int n) {
+  if (!processes_) return n;
+  // Each process is asked once per sweep.
+  std::vector<std::pair<std::uint32_t, ProcessStart>> asked;
+  auto startOf = [&](std::uint32_t pid) {
+    for (const auto& [id, start] : asked)
+      if (id == pid) return start;
+    asked.emplace_back(pid, processes_->started(pid));
+    return asked.back().second;
+  };
+  int kept = 0;
+  for (int i = 0; i < n; ++i) {
+    const BrowserEntry& e = s_.browserTable[i];
+    if (ended(e, startOf(load(e.processId)))) continue;
+    if (kept != i) copyEntry(s_.browserTable[kept], e);
+    ++kept;
+  }
+  for (int i = kept; i < n; ++i) clearEntry(s_.browserTable[i]);
+  if (kept != n) store(s_.browserCount, kept);
+  return kept;
+}
 
 int BrowserTable::Count() const { return std::clamp(load(s_.browserCount), 0, kMaxBrowsers); }
 
@@ -38,7 +73,7 @@ AddResult BrowserTable::Add(std::uint32_t frameWindow, std::uint32_t pubObject, 
                             std::uint32_t processId) {
   MutexLock lock(lock_, kBrowserTableWaitMs);
   if (!lock.owned()) return AddResult::Busy;
-  const int n = Count();
+  const int n = freeEnded(Count());
   for (int i = 0; i < n; ++i) {
     const BrowserEntry& e = s_.browserTable[i];
     if (load(e.frameWindow) == frameWindow && load(e.pubObject) == pubObject && load(e.processId) == processId)
@@ -53,6 +88,10 @@ AddResult BrowserTable::Add(std::uint32_t frameWindow, std::uint32_t pubObject, 
   store(e.pubObject, pubObject);
   store(e.threadId, threadId);
   store(e.processId, processId);
+  const ProcessStart self = processes_ ? processes_->started(processId) : ProcessStart{};
+  const std::uint64_t start = self.state == ProcessStart::State::Running ? self.time : 0;
+  store(e.processStartLow, static_cast<std::uint32_t>(start));
+  store(e.processStartHigh, static_cast<std::uint32_t>(start >> 32));
   // Published after the entry is complete, so a reader never sees a half entry.
   std::atomic_thread_fence(std::memory_order_release);
   store(s_.browserCount, n + 1);

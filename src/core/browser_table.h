@@ -10,6 +10,12 @@
 // field atomically and may miss an entry that a concurrent Remove is moving,
 // for that one look-up.
 //
+// An entry whose process has ended (a crashed browser never removes its
+// entries) is freed when an entry is needed: Add first drops every entry
+// whose process the ProcessDirectory reports ended, or running with another
+// creation time than the entry recorded (its id was given to a later
+// process).  A process that cannot be asked keeps its entries.
+//
 // The shared record is untrusted: a browserCount outside 0..100 is clamped
 // for every read, and Add/Remove repair it on their next update.
 //
@@ -30,6 +36,7 @@
 #include "platform/input.h"
 #include "platform/messages.h"
 #include "platform/mutex.h"
+#include "platform/process.h"
 
 namespace qv::core {
 
@@ -48,10 +55,14 @@ inline std::uint32_t TableWindow(WindowHandle w) { return static_cast<std::uint3
 class BrowserTable {
  public:
   // lock: the table's named mutex; null means every update reports Busy.
-  BrowserTable(SharedSettings& settings, NamedMutex* lock) : s_(settings), lock_(lock) {}
+  // processes: asked about entries' processes when an entry is needed (and
+  // for the adding process's own creation time); null frees nothing.
+  BrowserTable(SharedSettings& settings, NamedMutex* lock, ProcessDirectory* processes = nullptr)
+      : s_(settings), lock_(lock), processes_(processes) {}
 
   // Succeeds without change when an entry with the same frameWindow,
-  // pubObject and processId exists; Full when 100 entries are in use.
+  // pubObject and processId exists; Full when 100 entries of live processes
+  // are in use.
   AddResult Add(std::uint32_t frameWindow, std::uint32_t pubObject, std::uint32_t threadId,
                 std::uint32_t processId);
   // Removes the first entry with that pubObject, frameWindow and processId;
@@ -72,8 +83,13 @@ class BrowserTable {
   std::vector<BrowserEntry> Entries() const;  // the used entries, in order
 
  private:
+  // Drops the entries of ended processes from the first n (under the
+  // lock); returns how many remain.
+  int freeEnded(int n);
+
   SharedSettings& s_;
   NamedMutex* lock_;
+  ProcessDirectory* processes_;
 };
 
 // Add, with the messages of a failed attach: "IDS_ERR_TOOMANYWINDOWS" (this

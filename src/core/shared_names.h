@@ -13,6 +13,12 @@ inline constexpr std::string_view kHistoryRegionName = "PubBlockedSiteList";
 inline constexpr std::size_t kHistoryRegionSize = 8196;
 inline constexpr std::string_view kHistoryTempPrefix = "TFR";
 
+// The shared settings record (SharedSettings): a mapping of the paging file
+// in the session's own namespace, so every browser of the session, 32- or
+// 64-bit, shares it and no other session sees it.  The number is the
+// record's layout version: change it with the layout.
+inline constexpr std::string_view kSharedRecordName = "Local\\QuillvaneSharedSettings.2";
+
 // The data mutex guards the shared settings record and the history region;
 // the options mutex, the one open options sheet; the table mutex, the
 // browser table.

@@ -1,15 +1,19 @@
 // SharedSettings: the one record of settings, counters and the browser table
-// that every browser process of the user sees in one copy.  The Windows
-// build places the single instance in a PE section shared between processes
-// (core/win/shared_section.*); the portable logic takes a reference to it.
+// that every browser process of the user's session sees in one copy.  The
+// Windows build keeps it in a named file mapping in the session's namespace
+// (kSharedRecordName), made and given its defaults under the data mutex by
+// the first process that needs it (core/shared_record.h); the portable logic
+// takes a reference to it.
 //
-// The layout is internal to the module but every process that loads the
-// same build must agree on it, so the record is a standard-layout aggregate
-// of 32-bit fields in a fixed order.  Flags hold 0 or 1; readers of single
-// fields read them without a lock (each is one aligned 32-bit word);
-// counters are changed only by interlocked increments.
+// 32-bit and 64-bit browsers of one session map the same bytes, so the
+// layout is fixed: 32-bit fields only (a 64-bit field would be aligned
+// differently by the two compilers), no pointers, no implicit padding, and
+// the sizes and offsets below are checked at compile time.  Flags hold 0 or
+// 1; readers of single fields read them without a lock (each is one aligned
+// 32-bit word); counters are changed only by interlocked increments.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -17,15 +21,25 @@ namespace qv {
 
 inline constexpr int kMaxBrowsers = 100;
 inline constexpr int kSoundFileSize = 260;
+// Marks an initialised record; a changed layout gets a new mapping name
+// (kSharedRecordName) and a new tag.
+inline constexpr std::uint32_t kSharedLayoutTag = 0x32525651;  // "QVR2"
 
 struct BrowserEntry {
-  std::uint32_t frameWindow;  // handle of the browser's top-level window (32 significant bits)
-  std::uint32_t pubObject;    // the window's CPub, meaningful only inside processId
-  std::uint32_t threadId;     // the window's user-interface thread
-  std::uint32_t processId;
+  std::uint32_t frameWindow = 0;  // handle of the browser's top-level window (32 significant bits)
+  std::uint32_t pubObject = 0;    // the window's CPub, meaningful only inside processId
+  std::uint32_t threadId = 0;     // the window's user-interface thread
+  std::uint32_t processId = 0;
+  // The process's creation time (FILETIME, low and high words): tells the
+  // process that made the entry from a later one given the same id.  0 when
+  // it could not be read.
+  std::uint32_t processStartLow = 0;
+  std::uint32_t processStartHigh = 0;
 };
 
 struct SharedSettings {
+  std::uint32_t layoutTag = kSharedLayoutTag;  // written last when the record is made
+  std::uint32_t layoutSize = sizeof(SharedSettings);
   std::int32_t settingsLoaded = 0;
   std::int32_t blockedTotal = 0;
   std::int32_t blockedSession = 0;
@@ -59,7 +73,13 @@ struct SharedSettings {
   BrowserEntry browserTable[kMaxBrowsers] = {};
 };
 
-static_assert(std::is_standard_layout_v<SharedSettings>);
-static_assert(sizeof(BrowserEntry) == 16);
+static_assert(std::is_standard_layout_v<SharedSettings> && std::is_trivially_copyable_v<SharedSettings>);
+static_assert(sizeof(BrowserEntry) == 24);
+static_assert(offsetof(SharedSettings, settingsLoaded) == 8);
+static_assert(offsetof(SharedSettings, soundFile) == 72);
+static_assert(offsetof(SharedSettings, blockFlash) == 332);
+static_assert(offsetof(SharedSettings, browserCount) == 376);
+static_assert(offsetof(SharedSettings, browserTable) == 384);
+static_assert(sizeof(SharedSettings) == 2784);
 
 }  // namespace qv

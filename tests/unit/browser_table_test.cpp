@@ -2,6 +2,7 @@
 // updates from many threads at once.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -239,6 +240,56 @@ TEST(BrowserTable, WindowsOpeningAndClosingAtOnceNeverLoseOrDuplicateAnEntry) {
   std::vector<std::uint32_t> expected;
   for (std::uint32_t i = 0; i < 10; ++i) expected.push_back(9000 + i);
   EXPECT_EQ(pubs(setup), expected);
+}
+
+// Processes as the directory reports them; an id not listed has ended.
+struct Processes : qv::ProcessDirectory {
+  std::map<std::uint32_t, qv::ProcessStart> running;
+  int asked = 0;
+  qv::ProcessStart started(std::uint32_t pid) override {
+    ++asked;
+    auto it = running.find(pid);
+    return it != running.end() ? it->second : qv::ProcessStart{qv::ProcessStart::State::Ended, 0};
+  }
+};
+
+TEST(BrowserTable, EntriesOfEndedProcessesAreFreedWhenAnEntryIsNeeded) {
+  using State = qv::ProcessStart::State;
+  constexpr std::uint64_t kBorn = 0x1234'0000'5678ull;
+  const struct {
+    const char* what;
+    qv::ProcessStart now;  // the entry's process (pid 7) when the entry is needed
+    bool freed;
+  } cases[] = {
+      {"still running", {State::Running, kBorn}, false},
+      {"ended", {State::Ended, 0}, true},
+      {"id reused by a later process", {State::Running, kBorn + 1}, true},
+      {"cannot be asked", {State::Unknown, 0}, false},
+  };
+  for (const auto& c : cases) {
+    qv::SharedSettings s;
+    qv::fake::FakeMutex m;
+    Processes processes;
+    BrowserTable t{s, &m, &processes};
+    processes.running[7] = {State::Running, kBorn};
+    processes.running[kPid] = {State::Running, 99};
+    for (std::uint32_t i = 1; i <= 100; ++i) ASSERT_EQ(t.Add(i, i, i, 7), AddResult::Added);
+    EXPECT_EQ(s.browserTable[0].processStartLow, 0x5678u) << "the creation time is kept with the entry";
+    EXPECT_EQ(s.browserTable[0].processStartHigh, 0x1234u);
+    processes.running[7] = c.now;
+    processes.asked = 0;
+    EXPECT_EQ(t.Add(500, 500, 1, kPid), c.freed ? AddResult::Added : AddResult::Full) << c.what;
+    EXPECT_EQ(t.Count(), c.freed ? 1 : 100) << c.what;
+    EXPECT_LE(processes.asked, 2) << "each process is asked once: " << c.what;
+  }
+  // Entries written without a creation time are judged by the id alone.
+  Table x;
+  x.t.Add(1, 1, 1, 7);
+  Processes processes;
+  processes.running[7] = {State::Running, 5};
+  BrowserTable withProcesses{x.s, &x.m, &processes};
+  EXPECT_EQ(withProcesses.Add(2, 2, 2, 7), AddResult::Added);
+  EXPECT_EQ(pubs(withProcesses), (std::vector<std::uint32_t>{1, 2}));
 }
 
 TEST(PubTokens, TokensAreNeverReusedSoStaleEntriesFindNothing) {

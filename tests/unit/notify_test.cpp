@@ -21,7 +21,7 @@ struct NotifyCase {
   int showStatus = 0;
   bool moduleKnown = true;
   bool statusWindow = true;
-  std::vector<std::string> sounds;
+  std::vector<std::string> sounds{};
   bool status = false;
 };
 

@@ -14,7 +14,7 @@ using CanUnloadFn = HRESULT(WINAPI*)();
 TEST(Module, LoadsInBrowserNamedHost) { ASSERT_NE(qvtest::module(), nullptr) << qvtest::dllPath(); }
 
 TEST(Module, EveryClassObjectCreatesItsDefaultInterface) {
-  auto get = reinterpret_cast<GetClassObjectFn>(GetProcAddress(qvtest::module(), "DllGetClassObject"));
+  auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllGetClassObject")));
   ASSERT_NE(get, nullptr);
   struct Case {
     const CLSID* clsid;
@@ -44,8 +44,8 @@ TEST(Module, EveryClassObjectCreatesItsDefaultInterface) {
 }
 
 TEST(Module, CanUnloadOnlyWhenNoObjectOrLockLives) {
-  auto get = reinterpret_cast<GetClassObjectFn>(GetProcAddress(qvtest::module(), "DllGetClassObject"));
-  auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(qvtest::module(), "DllCanUnloadNow"));
+  auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllGetClassObject")));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllCanUnloadNow")));
   ASSERT_NE(canUnload, nullptr);
   EXPECT_EQ(canUnload(), S_OK);
   IClassFactory* f = nullptr;

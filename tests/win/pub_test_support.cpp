@@ -1,6 +1,6 @@
 #include "pub_test_support.h"
 
-#include "shared_record_locator.h"
+#include "core/win/shared_state.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +22,7 @@ void unexpectedCall(const char* method) { ADD_FAILURE() << "unexpected call of "
 namespace standin {
 ComPtr<IObjectWithSite> createPub() {
   using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-  auto get = reinterpret_cast<GetClassObjectFn>(GetProcAddress(qvtest::module(), "DllGetClassObject"));
+  auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllGetClassObject")));
   ComPtr<IObjectWithSite> pub;
   if (!get) return pub;
   ComPtr<IClassFactory> factory;
@@ -34,7 +34,8 @@ ComPtr<IObjectWithSite> createPub() {
 
 namespace qvtest {
 
-qv::SharedSettings* sharedRecord() { return findSharedSection(module()).record; }
+// The session record, made here (as the module makes it) if no one has yet.
+qv::SharedSettings* sharedRecord() { return &qv::sharedSettings(); }
 
 namespace {
 

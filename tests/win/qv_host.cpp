@@ -3,8 +3,12 @@
 // code:
 //   load DLL                 10 loaded, 11 refused
 //   pub DLL                  10 CPub created, 11 module refused, 12 creation failed
-//   shared-get DLL           the shared record's `skin` field (11 refused)
+//   shared-get DLL           after a CPub was made: the session record's
+//                            `skin` field (11 refused, 13 no record)
 //   shared-set DLL VALUE     10 after setting `skin` to VALUE
+//   table-fill DLL EVENT     fills the browser table with entries of this
+//                            process, sets the named EVENT and waits to be
+//                            ended (as a crashed browser leaves its entries)
 //   history DLL LINE         10 when the history region holds LINE (then
 //                            appends "http://second.example/\n"), 11 otherwise
 //   skin DLL                 10 when loading DLL loaded "Quillvane.skn" and
@@ -23,7 +27,11 @@
 #include <cstring>
 #include <string>
 
+#include "core/browser_table.h"
 #include "core/startup.h"
+#include "core/win/shared_state.h"
+#include "platform/win/mutex_win.h"
+#include "platform/win/process_win.h"
 #include "platform/win/shared_memory_win.h"
 #include "quillvane_i.h"
 #include "shared_record_locator.h"
@@ -92,11 +100,26 @@ int main(int argc, char** argv) {
     return rc;
   }
   if (mode == "shared-get" || mode == "shared-set") {
-    auto info = qvtest::findSharedSection(m);
-    if (!info.record) return 13;
-    if (mode == "shared-get") return info.record->skin;
+    if (createPub(m) != 10) return 12;  // the module opens the record
+    qv::SharedSettings* record = qvtest::openSharedRecord();
+    if (!record) return 13;
+    if (mode == "shared-get") return record->skin;
     if (argc < 4) return 2;
-    info.record->skin = std::atoi(argv[3]);
+    record->skin = std::atoi(argv[3]);
+    return 10;
+  }
+  if (mode == "table-fill") {
+    if (argc < 4) return 2;
+    const auto lock = qv::win::Win32NamedMutex::create(qv::kBrowserTableMutexName);
+    qv::core::BrowserTable table(qv::sharedSettings(), lock.get(), &qv::win::processDirectory());
+    for (std::uint32_t i = 1; table.Add(0x7000 + i, i, GetCurrentThreadId(), GetCurrentProcessId()) ==
+                              qv::core::AddResult::Added;
+         ++i) {
+    }
+    HANDLE filled = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[3]);
+    if (!filled) return 14;
+    SetEvent(filled);
+    Sleep(INFINITE);
     return 10;
   }
   if (mode == "history") {

@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "com/handle.h"
+#include "core/browser_table.h"
 #include "core/startup.h"
+#include "core/win/shared_state.h"
+#include "platform/win/mutex_win.h"
+#include "platform/win/process_win.h"
 #include "platform/win/shared_memory_win.h"
 #include "shared_record_locator.h"
 #include "win_test_support.h"
@@ -102,12 +107,45 @@ void deleteUnfatheredValue() {
 const std::string kHost = winPath(QV_HOST_PATH);
 const std::string kLauncher = winPath(QV_LAUNCHER_PATH);
 
-TEST(Startup, SharedSectionIsMarkedSharedAndHoldsTheRecord) {
-  const auto info = qvtest::findSharedSection(qvtest::module());
-  ASSERT_NE(info.record, nullptr);
-  EXPECT_TRUE(info.characteristics & IMAGE_SCN_MEM_SHARED);
-  EXPECT_TRUE(info.characteristics & IMAGE_SCN_MEM_WRITE);
-  EXPECT_GE(info.size, sizeof(qv::SharedSettings));
+// The record lives in the session's namespace under its name, and every
+// participant that opens that name sees the very bytes the module uses.
+TEST(Startup, SettingsRecordIsTheSessionsNamedMapping) {
+  EXPECT_EQ(qv::kSharedRecordName.substr(0, 6), "Local\\");
+  qv::SharedSettings& mine = qv::sharedSettings();  // made here if no one has
+  qv::SharedSettings* named = qvtest::openSharedRecord();
+  ASSERT_NE(named, nullptr);
+  EXPECT_EQ(named->layoutTag, qv::kSharedLayoutTag);
+  const std::int32_t saved = mine.blockAnimHotkey;
+  mine.blockAnimHotkey = 0x5151;
+  EXPECT_EQ(named->blockAnimHotkey, 0x5151);
+  mine.blockAnimHotkey = saved;
+}
+
+// A crashed browser's entries are freed when an entry is needed: a child
+// fills the table, is ended from outside, and a new window still gets in.
+TEST(Startup, EntriesOfAKilledProcessAreFreedForNewWindows) {
+  TempDir dir;
+  const std::string browser = dir.copy(kHost, "iexplore.exe");
+  const std::string eventName = "QvTestTableFilled" + std::to_string(GetCurrentProcessId());
+  const qv::com::UniqueHandle filled(CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
+  ASSERT_TRUE(filled);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::string cmd = quoted(browser) + " table-fill " + quoted(qvtest::dllPath()) + " " + eventName;
+  ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  const qv::com::UniqueHandle child(pi.hProcess), childThread(pi.hThread);
+  const HANDLE waits[] = {filled.get(), child.get()};
+  ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 60000), WAIT_OBJECT_0) << "the child did not fill the table";
+  qv::SharedSettings& record = qv::sharedSettings();
+  const auto lock = qv::win::Win32NamedMutex::create(qv::kBrowserTableMutexName);
+  qv::core::BrowserTable table(record, lock.get(), &qv::win::processDirectory());
+  EXPECT_EQ(table.Count(), qv::kMaxBrowsers);
+  TerminateProcess(child.get(), 1);
+  ASSERT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
+  EXPECT_EQ(table.Add(0x6001, 0x6001, GetCurrentThreadId(), GetCurrentProcessId()), qv::core::AddResult::Added);
+  for (const qv::BrowserEntry& e : table.Entries()) EXPECT_NE(e.processId, pi.dwProcessId);
+  EXPECT_EQ(table.Remove(0x6001, 0x6001, GetCurrentProcessId()), qv::core::RemoveResult::Removed);
 }
 
 TEST(Startup, GateAdmitsOnlyBrowserAndRegistrationHosts) {
@@ -166,14 +204,13 @@ TEST(Startup, ProcessesShareOneSettingsRecord) {
   TempDir dir;
   const std::string browser = dir.copy(kHost, "iexplore.exe");
   const std::string dll = quoted(qvtest::dllPath());
-  const auto info = qvtest::findSharedSection(qvtest::module());
-  ASSERT_NE(info.record, nullptr);
-  const std::int32_t saved = info.record->skin;
-  info.record->skin = 42;
+  qv::SharedSettings& record = qv::sharedSettings();
+  const std::int32_t saved = record.skin;
+  record.skin = 42;
   EXPECT_EQ(run(browser, "shared-get " + dll), 42u) << "a change made here is seen there";
   EXPECT_EQ(run(browser, "shared-set " + dll + " 77"), kLoaded);
-  EXPECT_EQ(info.record->skin, 77) << "a change made there is seen here";
-  info.record->skin = saved;
+  EXPECT_EQ(record.skin, 77) << "a change made there is seen here";
+  record.skin = saved;
 }
 
 TEST(Startup, ProcessesShareOneHistoryRegion) {
@@ -199,9 +236,10 @@ TEST(Startup, ProcessesShareOneHistoryRegion) {
 TEST(Startup, FirstSessionLeavesOnlyPopupEnableUnderTheKey) {
   TempDir dir;
   const std::string browser = dir.copy(kHost, "iexplore.exe");
-  // A copy of the module is a separate image with a shared record of its
-  // own that no process has touched: a first session.
+  // The session's record with its load flag cleared is what a first
+  // session's browser finds.
   const std::string fresh = dir.copy(qvtest::dllPath(), "Quillvane.dll");
+  qv::sharedSettings().settingsLoaded = 0;
   // The seed white list beside the module, as an installation has it (the
   // helper object's start-up copies it and shows a message when it cannot).
   const std::string module = qvtest::dllPath();

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "com/registration.h"
+#include "core/shared_names.h"
 #include "core/shared_settings.h"
 #include "platform/win/registry_win.h"
 #include "qv_guids.h"
@@ -183,42 +184,19 @@ int showSettings() {
 
 // --- the shared record ---------------------------------------------------------
 
-// Finds SharedSettings in the module's shared section: the section's image
-// in the file holds the record's defaults, so the record is where that
-// image is.  Null when this build has no such section or record.
-const qv::SharedSettings* findSharedRecord(HMODULE module, std::string& why) {
-  auto* base = reinterpret_cast<const std::uint8_t*>(module);
-  auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_SECTION_HEADER* sec = IMAGE_FIRST_SECTION(nt);
-  const IMAGE_SECTION_HEADER* shared = nullptr;
-  for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
-    char name[9] = {};
-    std::memcpy(name, sec[i].Name, 8);
-    if (std::strcmp(name, ".qvshare") == 0) shared = &sec[i];
-  }
-  if (!shared) {
-    why = "this build of Quillvane.dll has no shared section yet";
+// The session's shared settings record, opened by its name as any browser
+// process of the session opens it.  Null when no process has made it yet.
+const qv::SharedSettings* findSharedRecord(HMODULE, std::string& why) {
+  const std::string name(qv::kSharedRecordName);
+  HANDLE m = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
+  if (!m) {
+    why = "no process of this session has made the record \"" + name + "\" yet";
     return nullptr;
   }
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) {
-    why = "the module's path cannot be read";
-    return nullptr;
-  }
-  std::ifstream file(path, std::ios::binary);
-  std::vector<char> image(shared->Misc.VirtualSize, '\0');
-  file.seekg(shared->PointerToRawData);
-  file.read(image.data(), std::min<std::size_t>(image.size(), shared->SizeOfRawData));
-  const qv::SharedSettings defaults{};
-  const auto* want = reinterpret_cast<const char*>(&defaults);
-  for (std::size_t off = 0; off + sizeof defaults <= image.size(); off += 4) {
-    if (std::memcmp(image.data() + off, want, sizeof defaults) == 0)
-      return reinterpret_cast<const qv::SharedSettings*>(base + shared->VirtualAddress + off);
-  }
-  why = "the shared section holds no settings record in this build";
-  return nullptr;
+  const void* v = MapViewOfFile(m, FILE_MAP_READ, 0, 0, sizeof(qv::SharedSettings));
+  CloseHandle(m);
+  if (!v) why = "the record cannot be mapped";
+  return static_cast<const qv::SharedSettings*>(v);
 }
 
 void showRecord(const char* who, HMODULE module) {

@@ -135,7 +135,7 @@ int main() {
                 static_cast<unsigned long>(hr));
     return 1;
   }
-  qv::SharedSettings* s = qvtest::findSharedSection(GetModuleHandleA("Quillvane.dll")).record;
+  qv::SharedSettings* s = qvtest::openSharedRecord();
   if (!s) {
     std::printf("the module's shared record was not found\n");
     return 1;

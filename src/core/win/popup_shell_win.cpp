@@ -8,6 +8,7 @@
 #include "core/win/shared_state.h"
 #include "platform/win/messages_win.h"
 #include "platform/win/mutex_win.h"
+#include "platform/win/process_win.h"
 #include "res/resource_ids.h"
 
 namespace qv::win {
@@ -24,7 +25,7 @@ PopupShell& PopupShell::instance() {
 bool PopupShell::configure(const PopupShellConfig& config) {
   std::lock_guard lock(g_configure);
   if (context_ || !config.settings || !config.messages) return false;
-  table_ = std::make_unique<core::BrowserTable>(*config.settings, config.browserTableMutex);
+  table_ = std::make_unique<core::BrowserTable>(*config.settings, config.browserTableMutex, &processDirectory());
   context_.reset(new popup::PopupContext{*config.settings, clicks_, desktop_, timers_, sound_, *config.messages,
                                          config.saveTotal, config.history});
   return true;

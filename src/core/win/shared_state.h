@@ -1,7 +1,7 @@
 // What the module shares between processes, and its per-process start-up
 // state, for the Windows shell code.
 //
-//   qv::sharedSettings()      the one SharedSettings record of all processes
+//   qv::sharedSettings()      the session's one SharedSettings record
 //   qv::win::historyRegion()  the 8196-byte block-history view
 //   qv::win::settingsStore()  load / toggle / saveTotal / saveAll on that record
 //   qv::win::skinLibrary()    the loaded skin library, or null
@@ -17,7 +17,8 @@
 
 namespace qv {
 
-// The record in the module's shared section.  Single fields are read without
+// The session's record (opened on first use; never call it from DllMain).
+// Single fields are read without
 // a lock; counters change only by interlocked increments; copy-in and
 // copy-out by the options sheet and the total's save hold the data mutex.
 SharedSettings& sharedSettings();

@@ -63,6 +63,26 @@ void Win32Process::terminateSelf() {
   if (const com::UniqueHandle h{OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId())}) TerminateProcess(h.get(), 0);
 }
 
+ProcessStart Win32ProcessDirectory::started(std::uint32_t processId) {
+  const com::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) {
+    // Windows answers an unused id with ERROR_INVALID_PARAMETER.
+    const DWORD error = GetLastError();
+    return {error == ERROR_INVALID_PARAMETER ? ProcessStart::State::Ended : ProcessStart::State::Unknown, 0};
+  }
+  DWORD code = 0;
+  if (GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE) return {ProcessStart::State::Ended, 0};
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return {ProcessStart::State::Unknown, 0};
+  return {ProcessStart::State::Running,
+          (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime};
+}
+
+ProcessDirectory& processDirectory() {
+  static Win32ProcessDirectory directory;
+  return directory;
+}
+
 std::string Win32Libraries::ownModulePath() { return moduleFileName(self_); }
 
 bool Win32Libraries::load(const std::string& path) {

@@ -33,6 +33,17 @@ class Win32Libraries final : public Libraries {
   HMODULE lastLoaded_ = nullptr;
 };
 
+// Processes by id: OpenProcess with the least access that reads the times
+// (works across integrity levels), then GetProcessTimes.  An id no process
+// has, or a process that has exited, is Ended; a refused open is Unknown.
+class Win32ProcessDirectory final : public ProcessDirectory {
+ public:
+  ProcessStart started(std::uint32_t processId) override;
+};
+
+// The module's one directory (it holds no state).
+ProcessDirectory& processDirectory();
+
 // Path of a module's file, "" when it cannot be read whole.
 std::string moduleFileName(HMODULE module);
 
