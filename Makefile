@@ -7,7 +7,7 @@ SHELL := /bin/bash
 .PHONY: all deps native native-asan win64 fuzz check check-native check-asan check-win check-fuzz check-install dist dist-files installer demo bench clean screenshots
 
 JOBS ?= $(shell nproc)
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 25
 
 all: native win64
 
