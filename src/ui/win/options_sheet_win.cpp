@@ -90,6 +90,8 @@ INT_PTR CALLBACK pageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
   return FALSE;
 }
 
+UINT_PTR CALLBACK passThroughHook(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
 std::optional<std::string> openSoundFile(HWND owner, const std::string& initial) {
   char file[260] = {};
   char title[256] = {};
@@ -105,7 +107,7 @@ std::optional<std::string> openSoundFile(HWND owner, const std::string& initial)
   ofn.nMaxFileTitle = sizeof title;
   ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLESIZING | OFN_ENABLEHOOK;
   // The hook only lets the dialog's own messages through.
-  ofn.lpfnHook = [](HWND, UINT, WPARAM, LPARAM) -> UINT_PTR { return 0; };
+  ofn.lpfnHook = &passThroughHook;
   if (!GetOpenFileNameA(&ofn)) return std::nullopt;
   return std::string(file);
 }
