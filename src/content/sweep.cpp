@@ -192,25 +192,31 @@ void ShowFloatingNotice(const SharedSettings& settings, popup::PubHost* pub) {
 
 namespace {
 
-void FloatingPass(SweepServices& s, page::Document& document, const char* tag) {
-  popup::PubHost* pub = s.findPubForFocus ? s.findPubForFocus() : nullptr;
+// Calls `visit` with each element of `tag` in the document, in index order;
+// a collection or element the page cannot give is passed over.
+template <class Visit>
+void ForEachElement(page::Document& document, const char* tag, Visit&& visit) {
   auto elements = FindElementsByTag(document, tag);
   if (!elements) return;
   const auto length = elements->length();
   if (!length) return;
-  for (std::int32_t i = 0; i < *length; ++i) {
-    page::Element* element = elements->item(i);
-    if (!element) continue;
-    const auto id = element->id();
-    if (!id) continue;
-    if (!IsFloatingAd(s.memory.positions, *element, *id)) continue;
+  for (std::int32_t i = 0; i < *length; ++i)
+    if (page::Element* element = elements->item(i)) visit(*element);
+}
+
+void FloatingPass(SweepServices& s, page::Document& document, const char* tag) {
+  popup::PubHost* pub = s.findPubForFocus ? s.findPubForFocus() : nullptr;
+  ForEachElement(document, tag, [&](page::Element& element) {
+    const auto id = element.id();
+    if (!id) return;
+    if (!IsFloatingAd(s.memory.positions, element, *id)) return;
     // Counted and announced only once the element is really hidden: one
     // without an inline style would otherwise be counted on every sweep.
-    if (!HideElement(*element)) continue;
+    if (!HideElement(element)) return;
     shared::increment(s.settings.floatingBlockedSession);
     ShowFloatingNotice(s.settings, pub);
     Report(s, std::string("floating ") + tag + " #" + *id);
-  }
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -218,53 +224,35 @@ void FloatingPass(SweepServices& s, page::Document& document, const char* tag) {
 
 void ObjectPass(SweepServices& s, page::Document& document, std::string_view classId) {
   const std::string wanted = UpperAscii(std::string("CLSID:").append(classId));
-  auto elements = FindElementsByTag(document, "OBJECT");
-  if (!elements) return;
-  const auto length = elements->length();
-  if (!length) return;
-  for (std::int32_t i = 0; i < *length; ++i) {
-    page::Element* element = elements->item(i);
-    if (!element) continue;
-    if (!EqualsUpper(element->objectClassId(), wanted)) continue;
-    if (HideElement(*element)) Report(s, "Flash OBJECT");
-  }
+  ForEachElement(document, "OBJECT", [&](page::Element& element) {
+    if (!EqualsUpper(element.objectClassId(), wanted)) return;
+    if (HideElement(element)) Report(s, "Flash OBJECT");
+  });
 }
 
 void EmbedPass(SweepServices& s, page::Document& document, std::string_view extension) {
   const std::string wanted = UpperAscii(extension);
-  auto elements = FindElementsByTag(document, "EMBED");
-  if (!elements) return;
-  const auto length = elements->length();
-  if (!length) return;
-  for (std::int32_t i = 0; i < *length; ++i) {
-    page::Element* element = elements->item(i);
-    if (!element) continue;
-    const auto source = element->embedSource();
-    if (!source) continue;
+  ForEachElement(document, "EMBED", [&](page::Element& element) {
+    const auto source = element.embedSource();
+    if (!source) return;
     const auto dot = source->rfind('.');
-    if (dot == std::string::npos) continue;
-    if (UpperAscii(std::string_view(*source).substr(dot)) != wanted) continue;
-    if (HideElement(*element)) Report(s, "Flash EMBED " + *source);
-  }
+    if (dot == std::string::npos) return;
+    if (UpperAscii(std::string_view(*source).substr(dot)) != wanted) return;
+    if (HideElement(element)) Report(s, "Flash EMBED " + *source);
+  });
 }
 
 // ---------------------------------------------------------------------------
 // Animated images.
 
 void ImagePass(SweepServices& s, page::Document& document) {
-  auto elements = FindElementsByTag(document, "IMG");
-  if (!elements) return;
-  const auto length = elements->length();
-  if (!length) return;
-  for (std::int32_t i = 0; i < *length; ++i) {
-    page::Element* element = elements->item(i);
-    if (!element) continue;
-    const auto source = element->imageSource();
-    if (!source || !IsAnimatedImage(s, *source)) continue;
-    const auto size = element->imageSize();
-    if (!size || size->width < kMinimumAdSize || size->height < kMinimumAdSize) continue;
-    if (HideElement(*element)) Report(s, "animated IMG " + *source);
-  }
+  ForEachElement(document, "IMG", [&](page::Element& element) {
+    const auto source = element.imageSource();
+    if (!source || !IsAnimatedImage(s, *source)) return;
+    const auto size = element.imageSize();
+    if (!size || size->width < kMinimumAdSize || size->height < kMinimumAdSize) return;
+    if (HideElement(element)) Report(s, "animated IMG " + *source);
+  });
 }
 
 void SweepAt(SweepServices& s, page::Document& document, int flags, int depth) {
