@@ -7,22 +7,29 @@ target_sources(win_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/pub_tabs_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_process_test.cpp)
 
-# The stub base classes of the test doubles, generated from the mingw-w64
-# headers at build time (generated/com_stubs.h under the build folder).
+# Stub base classes for test doubles, generated from the mingw-w64 headers
+# at build time into generated/<file> under the build folder:
+#   qv_generate_stubs(<target> <file> HEADERS <h>... INTERFACES <i>...)
 find_program(QV_PYTHON3 python3 REQUIRED)
-set(QV_COM_STUBS ${CMAKE_CURRENT_BINARY_DIR}/generated/com_stubs.h)
-add_custom_command(
-  OUTPUT ${QV_COM_STUBS}
-  COMMAND ${QV_PYTHON3} ${CMAKE_SOURCE_DIR}/tools/gen_stubs.py
-          --include-dir /usr/share/mingw-w64/include
-          --out ${QV_COM_STUBS}
-          --headers exdisp.h mshtml.h mshtmhst.h docobj.h oleidl.h ocidl.h
-          --interfaces IWebBrowser2 IHTMLDocument2 IHTMLWindow2 IHTMLEventObj IHTMLElement
-                       IOleObject IOleClientSite IDocHostUIHandler IOleCommandTarget ICustomDoc
-                       IConnectionPointContainer IConnectionPoint
-  DEPENDS ${CMAKE_SOURCE_DIR}/tools/gen_stubs.py
-  COMMENT "Generating COM stub base classes")
-add_custom_target(qv_com_stubs DEPENDS ${QV_COM_STUBS})
+function(qv_generate_stubs target file)
+  cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "HEADERS;INTERFACES")
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/generated/${file})
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${QV_PYTHON3} ${CMAKE_SOURCE_DIR}/tools/gen_stubs.py
+            --include-dir /usr/share/mingw-w64/include --out ${out}
+            --headers ${ARG_HEADERS} --interfaces ${ARG_INTERFACES}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/gen_stubs.py
+    COMMENT "Generating ${file}")
+  add_custom_target(${target} DEPENDS ${out})
+endfunction()
+
+# The browser doubles' stubs (generated/com_stubs.h).
+qv_generate_stubs(qv_com_stubs com_stubs.h
+  HEADERS exdisp.h mshtml.h mshtmhst.h docobj.h oleidl.h ocidl.h
+  INTERFACES IWebBrowser2 IHTMLDocument2 IHTMLWindow2 IHTMLEventObj IHTMLElement
+             IOleObject IOleClientSite IDocHostUIHandler IOleCommandTarget ICustomDoc
+             IConnectionPointContainer IConnectionPoint)
 add_dependencies(win_tests qv_com_stubs)
 target_include_directories(win_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 

@@ -216,53 +216,54 @@ void paintTabs(ThreadSkin& s, HWND w, HDC dc) {
   if (oldFont) SelectObject(dc, oldFont);
 }
 
-LRESULT tabMessage(ThreadSkin& s, const Subclassed& e, HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+using Painter = void (*)(ThreadSkin&, HWND, HDC);
+
+// The drawing messages of a control the library draws whole: true, with
+// the answer in `result`, when `msg` is one of them.
+bool drawWhole(ThreadSkin& s, Painter paint, HWND w, UINT msg, WPARAM wp, LRESULT& result) {
   switch (msg) {
     case WM_PAINT:
-      if (wp) {
-        paintTabs(s, w, reinterpret_cast<HDC>(wp));
+      if (wp) {  // some callers hand the control a DC to paint into
+        paint(s, w, reinterpret_cast<HDC>(wp));
       } else {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(w, &ps);
-        if (dc) paintTabs(s, w, dc);
+        if (dc) paint(s, w, dc);
         EndPaint(w, &ps);
       }
-      return 0;
+      result = 0;
+      return true;
     case WM_PRINTCLIENT:
-      paintTabs(s, w, reinterpret_cast<HDC>(wp));
-      return 0;
+      paint(s, w, reinterpret_cast<HDC>(wp));
+      result = 0;
+      return true;
     case WM_ERASEBKGND:
-      return 1;
+      result = 1;
+      return true;
     default:
-      return forward(e, w, msg, wp, lp);
+      return false;
   }
 }
 
+LRESULT tabMessage(ThreadSkin& s, const Subclassed& e, HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT r = 0;
+  return drawWhole(s, paintTabs, w, msg, wp, r) ? r : forward(e, w, msg, wp, lp);
+}
+
 LRESULT buttonMessage(ThreadSkin& s, const Subclassed& e, HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT r = 0;
+  if (drawWhole(s, paintButton, w, msg, wp, r)) return r;
   switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(w, &ps);
-      if (dc) paintButton(s, w, dc);
-      EndPaint(w, &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      paintButton(s, w, reinterpret_cast<HDC>(wp));
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
     case BM_SETSTATE:
     case BM_SETSTYLE:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_ENABLE:
-    case WM_SETTEXT: {
+    case WM_SETTEXT:
       // The control draws itself on these; draw over it in the skin.
-      const LRESULT r = forward(e, w, msg, wp, lp);
+      r = forward(e, w, msg, wp, lp);
       if (IsWindowVisible(w)) InvalidateRect(w, nullptr, FALSE);  // nothing to draw over while hidden
       return r;
-    }
     default:
       return forward(e, w, msg, wp, lp);
   }
