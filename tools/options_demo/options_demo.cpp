@@ -2,7 +2,8 @@
 // the module's resources, changes one switch on each page, presses OK and
 // prints what was saved (the shared record, the settings key, the browser's
 // "Main" values, the white list file).  With "--shots <folder>" it also
-// saves a picture of every page (options-1.png ...) in that folder.
+// saves a picture of every page (options-1.png ...) in that folder, and
+// options-demo.done last.
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -154,5 +155,7 @@ int main(int argc, char** argv) {
     std::printf("    %s\n", line.c_str());
   }
   for (const std::string& m : run.messages.shown()) std::printf("  message: %s\n", m.c_str());
+  // The pictures' runner waits for this before the next program shows windows.
+  if (!shots.empty()) std::ofstream(shots + "\\options-demo.done") << n << "\n";
   return 0;
 }
