@@ -31,7 +31,9 @@ struct AboutPage {
     const auto p = qv::ui::win::aboutPage();
     page = CreateDialogParamA(qvtest::module(), MAKEINTRESOURCEA(p.dialogId), parent, p.proc, 0);
     if (page) {
-      SetWindowLongPtrA(page, GWL_STYLE, (GetWindowLongPtrA(page, GWL_STYLE) & ~WS_DISABLED) | WS_VISIBLE);
+      // As a sheet shows its pages: no caption or frame of its own.
+      const LONG_PTR style = GetWindowLongPtrA(page, GWL_STYLE);
+      SetWindowLongPtrA(page, GWL_STYLE, (style & ~(WS_DISABLED | WS_CAPTION | WS_THICKFRAME | DS_MODALFRAME)) | WS_VISIBLE);
       EnableWindow(page, TRUE);
       SetWindowPos(page, nullptr, 4, 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
       UpdateWindow(parent);
@@ -105,7 +107,11 @@ TEST(AboutPageWin, VersionLineLinksAndTooltips) {
   RECT client;
   GetClientRect(web->window(), &client);
   EXPECT_LT(r.right, client.right);  // the text, not the whole control
-  qvtest::screenshotPainted(about.parent, "about_page");
+  // Drawn and on the display before the picture is taken.
+  RedrawWindow(about.parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  pump();
+  Sleep(200);
+  qvtest::screenshotWindow(about.parent, "about_page");
 }
 
 TEST(AboutPageWin, ModuleWithoutVersionKeepsTheDialogText) {

@@ -70,7 +70,9 @@ TEST(SkinLibraryWin, SkinsTheThreadsDialogsAndLeavesNothingBehind) {
   EXPECT_EQ(GetObjectType(skinBrush), 0u);
   HWND after = makeDialog();  // the hook is gone
   EXPECT_EQ(dialogBrush(after), systemBrush);
-  if (gdiBefore) EXPECT_EQ(gdiObjects(), gdiBefore);
+  if (gdiBefore) {
+    EXPECT_EQ(gdiObjects(), gdiBefore);
+  }
   DestroyWindow(after);
   DestroyWindow(skinned);
   DestroyWindow(before);
@@ -103,28 +105,75 @@ int CALLBACK hiddenSheet(HWND, UINT msg, LPARAM lp) {
   return 0;
 }
 
+// A hidden sheet of two module pages with the second one chosen.
+HWND hiddenTwoPageSheet(DLGPROC proc, int startPage);
+
+// The colour the tab control draws at a point, drawn off screen.
+COLORREF tabPixel(HWND tab, POINT at) {
+  RECT c{};
+  GetClientRect(tab, &c);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, c.right, c.bottom);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  SendMessageW(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT | PRF_ERASEBKGND);
+  const COLORREF px = GetPixel(mem, at.x, at.y);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return px;
+}
+
+TEST(SkinLibraryWin, TabFacesTakeTheSkinAndGiveTheControlBack) {
+  ASSERT_NE(skinLibrary(), nullptr);
+  InitCommonControls();
+  qv::ui::win::applyDialogSkin(qvtest::module(), 2);  // yellow
+  HWND sheet = hiddenTwoPageSheet(plainDialog, 1);
+  ASSERT_NE(sheet, nullptr);
+  HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+  ASSERT_NE(tab, nullptr);
+  RECT other{}, chosen{};
+  ASSERT_TRUE(SendMessageW(tab, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&other)));
+  ASSERT_TRUE(SendMessageW(tab, TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&chosen)));
+  EXPECT_EQ(tabPixel(tab, {other.left + 3, other.top + 3}), RGB(0xFB, 0xE7, 0xA1));    // the tab colour
+  EXPECT_EQ(tabPixel(tab, {chosen.left + 3, chosen.top + 3}), RGB(0xFF, 0xF4, 0xC8));  // joins the page
+  EXPECT_EQ(tabPixel(tab, {other.left, other.top}), RGB(0xA0, 0x7A, 0x10));            // outline
+
+  qv::ui::win::removeDialogSkin();
+  // The control outlives the skin and has its own procedure back.
+  EXPECT_EQ(GetWindowLongPtrW(tab, GWLP_WNDPROC), static_cast<LONG_PTR>(GetClassLongPtrW(tab, GCLP_WNDPROC)));
+  EXPECT_NE(tabPixel(tab, {other.left + 3, other.top + 3}), RGB(0xFB, 0xE7, 0xA1));
+  DestroyWindow(sheet);
+}
+
 // Opening and closing a property sheet of two module pages, with and
 // without the skin; reports the cost per opening.
-double openSheetMs(int skin, int rounds) {
+HWND hiddenTwoPageSheet(DLGPROC proc, int startPage) {
   PROPSHEETPAGEA pages[2]{};
   for (auto& p : pages) {
     p.dwSize = sizeof p;
     p.hInstance = qvtest::module();
     p.pszTemplate = MAKEINTRESOURCEA(235);
-    p.pfnDlgProc = plainDialog;
+    p.pfnDlgProc = proc;
   }
+  PROPSHEETHEADERA h{};
+  h.dwSize = sizeof h;
+  h.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS | PSH_NOAPPLYNOW | PSH_USECALLBACK;
+  h.pfnCallback = hiddenSheet;
+  h.hInstance = qvtest::module();
+  h.pszCaption = "Quillvane";
+  h.nPages = 2;
+  h.nStartPage = static_cast<UINT>(startPage);
+  h.ppsp = pages;
+  return reinterpret_cast<HWND>(PropertySheetA(&h));
+}
+
+double openSheetMs(int skin, int rounds) {
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < rounds; ++i) {
     if (skin) qv::ui::win::applyDialogSkin(qvtest::module(), skin);
-    PROPSHEETHEADERA h{};
-    h.dwSize = sizeof h;
-    h.dwFlags = PSH_PROPSHEETPAGE | PSH_MODELESS | PSH_NOAPPLYNOW | PSH_USECALLBACK;
-    h.pfnCallback = hiddenSheet;
-    h.hInstance = qvtest::module();
-    h.pszCaption = "Quillvane";
-    h.nPages = 2;
-    h.ppsp = pages;
-    auto sheet = reinterpret_cast<HWND>(PropertySheetA(&h));
+    HWND sheet = hiddenTwoPageSheet(plainDialog, 0);
     if (sheet) {
       MSG m;
       while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "core/settings.h"
+#include "core/win/shared_state.h"
 #include "platform/win/registry_win.h"
 #include "pub_test_support.h"
 #include "screenshot.h"
+#include "shared_record_locator.h"
 #include "tray_test_support.h"
 #include "ui/tray.h"
 #include "ui/win/context_menu_win.h"
@@ -22,6 +24,7 @@
 
 namespace {
 
+using qv::ui::win::TrayContext;
 using qvtest::CommandTarget;
 using qvtest::pump;
 using qvtest::trayWindows;
@@ -251,7 +254,9 @@ TEST(ContextMenuWin, ProgramSubmenuMarksAndRouting) {
       GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
       label = text;
       separator = (GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR) != 0;
-      MENUITEMINFOA info{sizeof info, MIIM_SUBMENU};
+      MENUITEMINFOA info{};
+      info.cbSize = sizeof info;
+      info.fMask = MIIM_SUBMENU;
       encodingAttached = GetMenuItemInfoA(menu, 2292, FALSE, &info) && info.hSubMenu == target.encoding;
       HMENU own = GetSubMenu(menu, 0);
       // Wrong marks first; WM_INITMENUPOPUP sets them from the settings.
@@ -289,6 +294,50 @@ TEST(ContextMenuWin, ProgramSubmenuMarksAndRouting) {
   EXPECT_EQ(qv::ui::win::showContextMenu(0, nullptr, static_cast<IOleCommandTarget*>(&target), c), S_FALSE);
   EXPECT_TRUE(target.execs.empty());
   DestroyWindow(window);
+}
+
+// --- a menu change seen by every browser process ---------------------------
+
+// A second browser process: its view of the session's record, as exit code.
+TEST(TrayChild, Reader) {
+  if (qvtest::env("QV_CHILD") != "tray-reader") GTEST_SKIP() << "runs as a child process only";
+  const qv::SharedSettings* record = qvtest::openSharedRecord();
+  std::exit(record ? 30 + record->popupEnable : 29);
+}
+
+// The tray wired as the helper object wires it: the session's shared
+// record and the settings store.  A command of the menu is seen at once by
+// another process and is in the settings key.
+TEST(TrayWin, MenuChangeIsSeenByAnotherProcessAndSaved) {
+  ensureSettingsKey();
+  SavedValue savedPopup("PopupEnable");
+  qv::SharedSettings& record = qv::sharedSettings();
+  const std::int32_t before = record.popupEnable;
+  record.popupEnable = 0;
+  TrayContext c;
+  c.module = qvtest::module();
+  c.settings = &record;
+  c.store = &qv::win::settingsStore();
+  c.openSheet = [](int) {};
+  qv::ui::win::ensureTray(&kOwnerKey, c);
+  HWND tray = qv::ui::win::trayWindow();
+  ASSERT_NE(tray, nullptr);
+  auto otherProcessSees = [] {
+    HANDLE child = qvtest::startChild("TrayChild.Reader", {"QV_CHILD=tray-reader"});
+    const int code = child ? qvtest::waitChild(child, 20000) : -1;
+    if (child) CloseHandle(child);
+    return code - 30;
+  };
+  EXPECT_EQ(otherProcessSees(), 0);
+
+  MenuProbe::downs = 1;  // "Block Popup Ads"
+  MenuProbe::shot.clear();
+  SetTimer(nullptr, 0, 300, &MenuProbe::tick);
+  SendMessageA(tray, qv::ui::kTrayCallbackMessage, 1, WM_RBUTTONUP);
+  EXPECT_EQ(otherProcessSees(), 1);
+  EXPECT_EQ(SavedValue::read("PopupEnable"), std::optional<DWORD>(1));
+  qv::ui::win::removeTray(&kOwnerKey);
+  record.popupEnable = before;
 }
 
 }  // namespace

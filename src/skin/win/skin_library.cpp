@@ -2,16 +2,19 @@
 // RemoveDialogSkin every dialog and property sheet (frame and pages) that
 // the calling thread creates is drawn in the loaded skin's colours:
 // backgrounds, static text, check boxes, radio buttons and group boxes
-// through the WM_CTLCOLOR* answers of their dialog, push buttons painted by
-// the library.  A thread-local CBT hook finds the windows as they are
+// through the WM_CTLCOLOR* answers of their dialog, push buttons and the
+// property sheet's tabs painted by the library.  A thread-local CBT hook finds the windows as they are
 // created; every subclass, brush and the hook are undone by
 // RemoveDialogSkin or ExitSkinMagicLib, and a window that goes earlier takes
 // its subclass with it.
 //
 // State is per thread: a browser tab's thread skins its own sheet only.
 #include <windows.h>
+#include <commctrl.h>
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -25,7 +28,7 @@ using qv::skin::Skin;
 
 constexpr int kParts = static_cast<int>(Part::Count);
 
-enum class Kind { Dialog, Button };
+enum class Kind { Dialog, Button, Tab };
 
 // A window whose procedure the library replaced.  The library keeps its own
 // table rather than the common controls' subclass chain: that chain looks
@@ -163,6 +166,78 @@ void paintButton(ThreadSkin& s, HWND w, HDC dc) {
   }
 }
 
+// The tab row and the outline of the body below it.  The chosen tab takes
+// the page's colour so that it joins the page; the others the tab colour.
+void paintTabs(ThreadSkin& s, HWND w, HDC dc) {
+  RECT client{};
+  GetClientRect(w, &client);
+  HBRUSH page = brushOf(s, Part::Dialog) ? brushOf(s, Part::Dialog) : GetSysColorBrush(COLOR_BTNFACE);
+  HBRUSH tab = brushOf(s, Part::Tab) ? brushOf(s, Part::Tab) : page;
+  HBRUSH frame = brushOf(s, Part::Frame) ? brushOf(s, Part::Frame) : GetSysColorBrush(COLOR_WINDOWFRAME);
+  FillRect(dc, &client, page);
+  const int count = static_cast<int>(SendMessageW(w, TCM_GETITEMCOUNT, 0, 0));
+  const int chosen = static_cast<int>(SendMessageW(w, TCM_GETCURSEL, 0, 0));
+  LONG rowBottom = client.top;
+  for (int i = 0; i < count; ++i) {
+    RECT r{};
+    if (SendMessageW(w, TCM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r)))
+      rowBottom = std::max(rowBottom, r.bottom);
+  }
+  RECT body{client.left, rowBottom, client.right, client.bottom};
+  FrameRect(dc, &body, frame);
+  HGDIOBJ oldFont = nullptr;
+  if (auto font = reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0))) oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, colorOf(s, Part::Text, COLOR_BTNTEXT));
+  for (int i = 0; i < count; ++i) {
+    RECT r{};
+    if (!SendMessageW(w, TCM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r))) continue;
+    const bool isChosen = i == chosen;
+    if (isChosen) InflateRect(&r, 2, 2);
+    FillRect(dc, &r, isChosen ? page : tab);
+    FrameRect(dc, &r, frame);
+    if (isChosen) {
+      // Open towards the page.
+      RECT joint{r.left + 1, r.bottom - 1, r.right - 1, r.bottom + 1};
+      FillRect(dc, &joint, page);
+    }
+    wchar_t text[128] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = static_cast<int>(std::size(text));
+    SendMessageW(w, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    DrawTextW(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (isChosen && GetFocus() == w) {
+      InflateRect(&r, -3, -3);
+      DrawFocusRect(dc, &r);
+    }
+  }
+  if (oldFont) SelectObject(dc, oldFont);
+}
+
+LRESULT tabMessage(ThreadSkin& s, const Subclassed& e, HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_PAINT:
+      if (wp) {
+        paintTabs(s, w, reinterpret_cast<HDC>(wp));
+      } else {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(w, &ps);
+        if (dc) paintTabs(s, w, dc);
+        EndPaint(w, &ps);
+      }
+      return 0;
+    case WM_PRINTCLIENT:
+      paintTabs(s, w, reinterpret_cast<HDC>(wp));
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    default:
+      return forward(e, w, msg, wp, lp);
+  }
+}
+
 LRESULT buttonMessage(ThreadSkin& s, const Subclassed& e, HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_PAINT: {
@@ -203,8 +278,11 @@ LRESULT CALLBACK skinProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       forget(&s->windows, w);
       return forward(entry, w, msg, wp, lp);
     }
-    return entry.kind == Kind::Dialog ? dialogMessage(*s, entry, w, msg, wp, lp)
-                                      : buttonMessage(*s, entry, w, msg, wp, lp);
+    switch (entry.kind) {
+      case Kind::Dialog: return dialogMessage(*s, entry, w, msg, wp, lp);
+      case Kind::Button: return buttonMessage(*s, entry, w, msg, wp, lp);
+      case Kind::Tab: return tabMessage(*s, entry, w, msg, wp, lp);
+    }
   }
   if (const Subclassed* e = findIn(t_passThrough, w)) {
     const Subclassed entry = *e;
@@ -240,6 +318,8 @@ LRESULT CALLBACK cbtProc(int code, WPARAM wp, LPARAM lp) {
       const LONG style = create && create->lpcs ? create->lpcs->style : static_cast<LONG>(GetWindowLongPtrA(w, GWL_STYLE));
       const LONG type = style & 0x0F;
       if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) track(*s, w, Kind::Button);
+    } else if (lstrcmpiA(cls, WC_TABCONTROLA) == 0 && brushOf(*s, Part::Tab)) {
+      track(*s, w, Kind::Tab);
     }
   }
   return CallNextHookEx(s ? s->hook : nullptr, code, wp, lp);
