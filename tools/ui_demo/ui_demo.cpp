@@ -147,8 +147,10 @@ std::string roleOf(DWORD pid, const std::vector<Browser*>& browsers) {
 void printTrayOwner(const std::vector<Browser*>& browsers) {
   const TrayWindows all = trayWindows();
   const DWORD pid = trayOwnerPid();
-  std::printf("  \"SS_Wnd\" windows in the session: %d; FindWindow finds one of pid %lu: %s\n", all.count,
-              static_cast<unsigned long>(pid), roleOf(pid, browsers).c_str());
+  if (!pid) std::printf("  \"SS_Wnd\" windows in the session: %d; FindWindow finds none\n", all.count);
+  else
+    std::printf("  \"SS_Wnd\" windows in the session: %d; FindWindow finds one of pid %lu: %s\n", all.count,
+                static_cast<unsigned long>(pid), roleOf(pid, browsers).c_str());
 }
 
 void showTrayHandOver() {
@@ -236,13 +238,24 @@ struct OpenMenu {
     subItems.clear();
     submenu = nullptr;
     submenuOpened = false;
+    tries = 0;
     shot = picture;
   }
   // The menu; then Escape.
+  // A menu not open yet is looked for again; after five seconds the menu
+  // loop is ended so that the demo never waits for a user.
+  static inline int tries = 0;
+  static void retry(TIMERPROC again) {
+    if (++tries > 50) EndMenu();
+    else SetTimer(nullptr, 0, 100, again);
+  }
   static void CALLBACK readAndClose(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     HWND popup = openPopupWindow();
-    if (!popup) return;
+    if (!popup) {
+      retry(&readAndClose);
+      return;
+    }
     items = menuItems(menuOfPopup(popup));
     if (!shot.empty()) {
       RECT r;
@@ -256,7 +269,10 @@ struct OpenMenu {
   static void CALLBACK readAndOpenFirst(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     HWND popup = openPopupWindow();
-    if (!popup) return;
+    if (!popup) {
+      retry(&readAndOpenFirst);
+      return;
+    }
     const HMENU menu = menuOfPopup(popup);
     items = menuItems(menu);
     submenu = GetSubMenu(menu, 0);
@@ -412,7 +428,7 @@ void showAboutPage() {
   for (const char* p = text;; ++p) {
     if (*p == '\n' || *p == 0) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      std::printf("    | %s\n", line.c_str());
+      std::printf(line.empty() ? "    |\n" : "    | %s\n", line.c_str());
       line.clear();
       if (!*p) break;
     } else {
