@@ -45,12 +45,13 @@ std::vector<MenuItem> menuItems(HMENU menu) {
     char text[128] = {};
     MENUITEMINFOA info{};
     info.cbSize = sizeof info;
-    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_SUBMENU | MIIM_STRING;
+    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
     info.dwTypeData = text;
     info.cch = sizeof text;
     if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) continue;
     item.separator = (info.fType & MFT_SEPARATOR) != 0;
     item.checked = (info.fState & MFS_CHECKED) != 0;
+    item.id = info.wID;
     item.submenu = info.hSubMenu;
     for (const char* p = text; *p; ++p)
       if (*p != '&' || p[1] == '&') item.text += *p;

@@ -52,6 +52,7 @@ struct MenuItem {
   std::string text;  // without the '&' marks; empty for a separator
   bool separator = false;
   bool checked = false;
+  UINT id = 0;
   HMENU submenu = nullptr;
 };
 std::vector<MenuItem> menuItems(HMENU menu);

@@ -207,11 +207,14 @@ void showTrayHandOver() {
 
 // --- menus -------------------------------------------------------------------
 
-void printItems(const std::vector<MenuItem>& items, bool marks) {
+// Items one a line; the program's switches with their check marks.
+void printItems(const std::vector<MenuItem>& items) {
   for (const MenuItem& i : items) {
+    const bool toggle = !i.submenu && qv::ui::trayCommand(static_cast<int>(i.id)).kind ==
+                                          qv::ui::MenuCommand::Kind::Toggle;
     if (i.separator) std::printf("    ----------\n");
-    else if (marks) std::printf("    [%c] %s%s\n", i.checked ? 'x' : ' ', i.text.c_str(), i.submenu ? "  >" : "");
-    else std::printf("    %s%s\n", i.text.c_str(), i.submenu ? "  >" : "");
+    else if (toggle) std::printf("    [%c] %s\n", i.checked ? 'x' : ' ', i.text.c_str());
+    else std::printf("        %s%s\n", i.text.c_str(), i.submenu ? "  >" : "");
   }
 }
 
@@ -329,7 +332,7 @@ void showTrayMenu(const std::string& shot) {
   SetTimer(nullptr, 0, 400, &OpenMenu::readAndClose);
   SendMessageA(tray, qv::ui::kTrayCallbackMessage, 1, WM_RBUTTONUP);
   if (OpenMenu::items.empty()) std::printf("  the menu did not open\n");
-  printItems(OpenMenu::items, true);
+  printItems(OpenMenu::items);
   std::printf("  dismissed with Escape: no command ran (pages asked for: %zu)\n", world.opened.size());
   qv::ui::win::removeTray(&kTrayKey);
 }
@@ -360,10 +363,10 @@ void showContextMenu(const std::string& shot) {
   POINT at{120, 120};
   const HRESULT hr = qv::ui::win::showContextMenu(0, &at, static_cast<IOleCommandTarget*>(&target), c);
   if (OpenMenu::items.empty()) std::printf("  the menu did not open (ShowContextMenu: 0x%08lx)\n", hr);
-  printItems(OpenMenu::items, false);
+  printItems(OpenMenu::items);
   std::printf("  its \"%s\" submenu, %s, with its check marks:\n", label,
               OpenMenu::submenuOpened ? "opened with the keyboard (Down, Right)" : "as the open menu holds it");
-  printItems(OpenMenu::subItems, true);
+  printItems(OpenMenu::subItems);
   std::printf("  the browser's command target was asked for:");
   for (int id : target.execs)
     std::printf(" %d (%s)", id, id == 27 ? "the encoding menu" : id == 53 ? "menu extensions" : "?");
