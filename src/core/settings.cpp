@@ -163,8 +163,14 @@ std::int32_t SettingsStore::toggle(Toggle which) {
   const Field f = toggleField(which);
   const std::int32_t now = get(settings_, f) == 0 ? 1 : 0;
   put(settings_, f, now);
+  // The switch holds for the session either way.  The user chose it from a
+  // menu, so a value that could not be kept for the next session (the key
+  // deleted, or refused to a low-integrity tab) is reported; the key is not
+  // made again here.
   RegOpen opened = registry_.open(RegRoot::CurrentUser, settingsKeyPath());
-  if (opened.status == RegStatus::Ok) opened.key->set(toggleValueName(which), dwordOf(now));
+  const bool saved =
+      opened.status == RegStatus::Ok && opened.key->set(toggleValueName(which), dwordOf(now)) == RegStatus::Ok;
+  if (!saved) messages_.showString(IDS_ERR_SAVESETTINGS);
   return now;
 }
 

@@ -7,8 +7,8 @@
 //   text   = #3A2E00      ; static text, check boxes, radio buttons, group boxes
 //   button = #F2D46B      ; push button faces
 //   buttonText = #2B2100  ; push button labels
-//   tab    = #F7E08F      ; tab control background
-//   frame  = #B38F00      ; group box and button outlines
+//   tab    = #F7E08F      ; property sheet tabs (the chosen one takes `dialog`)
+//   frame  = #B38F00      ; button and tab outlines
 //
 // The first line must be "QVSKIN 1".  Every other line is blank, a comment
 // (starting with ';' or '#' followed by a blank) or `key = value`; a value is

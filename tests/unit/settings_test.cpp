@@ -264,17 +264,18 @@ TEST(SettingsToggle, EachSwitchFlipsAndIsStoredUnderItsName) {
   }
 }
 
-TEST(SettingsToggle, KeyDeletedChangesRecordOnlyAndSilently) {
+TEST(SettingsToggle, UnsavedSwitchHoldsForTheSessionAndIsReported) {
   Fixture f;
   f.store.toggle(Toggle::PopupEnable);
   EXPECT_EQ(f.s.popupEnable, 0);
   EXPECT_FALSE(f.reg.exists(HKCU, kKey));  // not re-created either
+  EXPECT_EQ(f.messages.shown, std::vector<std::string>{msg(IDS_ERR_SAVESETTINGS)});
   f.reg.create(HKCU, kKey);
   f.reg.failAllWrites(RegStatus::AccessDenied);
   f.store.toggle(Toggle::BlockImages);
   EXPECT_EQ(f.s.blockImages, 1);
   EXPECT_TRUE(f.reg.writeLog().empty());
-  EXPECT_TRUE(f.messages.shown.empty());
+  EXPECT_EQ(f.messages.shown, (std::vector<std::string>{msg(IDS_ERR_SAVESETTINGS), msg(IDS_ERR_SAVESETTINGS)}));
 }
 
 TEST(SettingsSaveTotal, WritesOnlyBlockedTotalAndIsSilentOnFailure) {

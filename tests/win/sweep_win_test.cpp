@@ -246,15 +246,17 @@ TEST_F(Sweep, OnlyAZIndexPayloadOfOnePinsAFloatingAd) {
 TEST(SweepThroughTheHelperObject, TimerOneSweepsThePageUnlessItIsExempt) {
   qv::SharedSettings* s = qvtest::sharedRecord();
   ASSERT_NE(s, nullptr);
+  auto browser = pagedbl::make<standin::Browser>();
+  ComPtr<IObjectWithSite> pub = standin::createPub();
+  ASSERT_TRUE(pub);
+  ASSERT_EQ(pub->SetSite(static_cast<IWebBrowser2*>(browser.Get())), S_OK);
+  // Set after the helper object exists: the first one of the session loads
+  // the record from the settings key, over anything set before.
   const qv::SharedSettings saved = *s;
   s->floatingEnable = 1;
   s->blockFlash = 1;
   s->blockImages = 0;
   s->showFloatingStatusMsg = 1;
-  auto browser = pagedbl::make<standin::Browser>();
-  ComPtr<IObjectWithSite> pub = standin::createPub();
-  ASSERT_TRUE(pub);
-  ASSERT_EQ(pub->SetSite(static_cast<IWebBrowser2*>(browser.Get())), S_OK);
 
   auto makePage = [](const wchar_t* adId, ComPtr<pagedbl::Element>* flash, ComPtr<pagedbl::Element>* ad) {
     auto page = pagedbl::make<pagedbl::Document>();
