@@ -80,15 +80,16 @@ dist: installer
 
 demo: dist
 	@set -e
-	cmake --build --preset win64 -j $(JOBS) --target demo_host standin_demo adware_demo options_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
+	cmake --build --preset win64 -j $(JOBS) --target demo_host standin_demo adware_demo options_demo ui_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
 	scripts/wine-env run scripts/demo
 
-# Pictures of the options sheet's pages for the README (docs/screenshots).
+# For maintainers: the pictures of make demo alone, copied to
+# docs/screenshots (the README's copies).
 screenshots: deps
 	@set -e
 	cmake --preset win64 >/dev/null
-	cmake --build --preset win64 -j $(JOBS) --target options_demo >build/options_demo.log 2>&1 || { cat build/options_demo.log; exit 1; }
-	scripts/wine-env run scripts/screenshots
+	cmake --build --preset win64 -j $(JOBS) --target options_demo ui_demo >build/screenshots.log 2>&1 || { cat build/screenshots.log; exit 1; }
+	scripts/wine-env run scripts/screenshots --docs
 
 bench: native
 	build/native/bench/qv_bench

@@ -4,10 +4,11 @@ target_sources(win_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/options_sheet_win_test.cpp)
 
 # The options sheet used by a scripted user (make demo) and the pictures of
-# its pages (make screenshots).
+# its pages (make demo).
 add_executable(options_demo
   ${CMAKE_SOURCE_DIR}/tools/options_demo/options_demo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/options_sheet_test_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screenshot.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win_test_support.cpp)
 target_include_directories(options_demo PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(options_demo PRIVATE qv_shell)

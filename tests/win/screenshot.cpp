@@ -61,7 +61,16 @@ std::vector<std::uint8_t> encodePng(int w, int h, const std::vector<std::uint8_t
   return png;
 }
 
+#ifdef QV_SCREENSHOT_DIR
+std::string g_folder = QV_SCREENSHOT_DIR;
+#else
+std::string g_folder = ".";
+#endif
+
 }  // namespace
+
+void setScreenshotFolder(const std::string& folder) { g_folder = folder; }
+const std::string& screenshotFolder() { return g_folder; }
 
 bool screenshot(const RECT& r, const std::string& name) {
   const int w = r.right - r.left, h = r.bottom - r.top;
@@ -90,8 +99,8 @@ bool screenshot(const RECT& r, const std::string& name) {
   DeleteObject(bmp);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
-  CreateDirectoryA(QV_SCREENSHOT_DIR, nullptr);
-  const std::string path = std::string(QV_SCREENSHOT_DIR) + "\\" + name + ".png";
+  CreateDirectoryA(g_folder.c_str(), nullptr);
+  const std::string path = g_folder + "\\" + name + ".png";
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   const auto png = encodePng(w, h, rgb);
@@ -105,6 +114,17 @@ bool screenshotWindow(HWND w, const std::string& name, int margin) {
   if (!GetWindowRect(w, &r)) return false;
   InflateRect(&r, margin, margin);
   return screenshot(r, name);
+}
+
+bool screenshotPainted(HWND w, const std::string& name, int margin) {
+  // For a window of another thread the paint messages are sent to that
+  // thread and this call returns once they are handled.
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  GdiFlush();
+  Sleep(300);  // the display server draws what was painted
+  return screenshotWindow(w, name, margin);
 }
 
 }  // namespace qvtest

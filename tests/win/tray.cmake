@@ -2,6 +2,7 @@
 target_sources(win_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tray_win_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/about_win_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tray_test_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screenshot.cpp)
 target_compile_definitions(win_tests PRIVATE
   QV_SCREENSHOT_DIR="Z:${CMAKE_BINARY_DIR}/screenshots")

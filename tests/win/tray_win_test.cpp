@@ -16,6 +16,7 @@
 #include "pub_test_support.h"
 #include "screenshot.h"
 #include "shared_record_locator.h"
+#include "tray_test_support.h"
 #include "ui/tray.h"
 #include "ui/win/context_menu_win.h"
 #include "ui/win/tray_win.h"
@@ -24,12 +25,13 @@
 namespace {
 
 using qv::ui::win::TrayContext;
+using qvtest::CommandTarget;
+using qvtest::pump;
+using qvtest::trayWindows;
+using qvtest::TrayWindows;
 
-class NoMessages final : public qv::Messages {
- public:
-  void showString(int id) override { shown.push_back(id); }
-  void showText(const std::string&) override { shown.push_back(-1); }
-  std::vector<int> shown;
+struct TrayWorld : qvtest::TrayWorld {
+  qv::ui::win::TrayContext context() { return qvtest::TrayWorld::context(qvtest::module()); }
 };
 
 // Saves a settings value and puts it back (or removes it) afterwards.
@@ -72,52 +74,6 @@ void ensureSettingsKey() {
   if (RegCreateKeyExA(HKEY_CURRENT_USER, qvtest::kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) ==
       ERROR_SUCCESS)
     RegCloseKey(k);
-}
-
-struct TrayWorld {
-  qv::SharedSettings settings;
-  qv::win::Win32Registry registry;
-  NoMessages messages;
-  qv::SettingsStore store{registry, messages, settings};
-  std::vector<int> opened;
-  TrayContext context() {
-    TrayContext c;
-    c.module = qvtest::module();
-    c.settings = &settings;
-    c.store = &store;
-    c.openSheet = [this](int page) { opened.push_back(page); };
-    return c;
-  }
-};
-
-void pump(DWORD ms) {
-  const DWORD start = GetTickCount();
-  do {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-    Sleep(5);
-  } while (GetTickCount() - start < ms);
-}
-
-struct TrayWindows {
-  int count = 0;
-  DWORD process = 0;
-};
-TrayWindows trayWindows() {
-  TrayWindows t;
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        char cls[16] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (lstrcmpA(cls, "SS_Wnd") == 0) {
-          auto* t = reinterpret_cast<TrayWindows*>(lp);
-          ++t->count;
-          GetWindowThreadProcessId(w, &t->process);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&t));
-  return t;
 }
 
 const int kOwnerKey = 0, kSecondKey = 0;
@@ -202,7 +158,7 @@ struct MenuProbe {
     KillTimer(nullptr, id);
     HWND popup = FindWindowA("#32768", nullptr);
     if (!popup) return;
-    auto menu = reinterpret_cast<HMENU>(SendMessageA(popup, 0x01E1 /* MN_GETHMENU */, 0, 0));
+    HMENU menu = qvtest::menuOfPopup(popup);
     marks.clear();
     for (int cmd : {32771, 32768, 32769, 32770}) marks.push_back((GetMenuState(menu, cmd, MF_BYCOMMAND) & MF_CHECKED) != 0);
     if (!shot.empty()) qvtest::screenshotWindow(popup, shot, 4);
@@ -257,75 +213,10 @@ TEST(TrayWin, CallbackMessagesClickDoubleClickAndMenu) {
 
 // --- page context menu ------------------------------------------------------
 
-// The browser's command target and window for the context menu.
-class CommandTarget final : public IOleCommandTarget, public IOleWindow {
- public:
-  explicit CommandTarget(HWND w) : window_(w) { encoding = CreatePopupMenu(); AppendMenuA(encoding, MF_STRING, 3000, "Western European"); }
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IOleCommandTarget) *out = static_cast<IOleCommandTarget*>(this);
-    else if (iid == IID_IOleWindow) *out = static_cast<IOleWindow*>(this);
-    else {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  STDMETHODIMP QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) override { return E_NOTIMPL; }
-  STDMETHODIMP Exec(const GUID* group, DWORD id, DWORD, VARIANT* in, VARIANT* out) override {
-    static const GUID shellDocView = {0x000214D1, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-    if (!group || *group != shellDocView) return OLECMDERR_E_UNKNOWNGROUP;
-    execs.push_back(static_cast<int>(id));
-    if (id == 27 && out) {
-      out->vt = VT_I8;
-      out->llVal = reinterpret_cast<LONG_PTR>(encoding);
-      return S_OK;
-    }
-    if (id == 53 && in && out) {
-      extensionMenu = in->vt == VT_INT_PTR ? static_cast<HMENU>(in->byref) : nullptr;
-      extensionKind = out->vt == VT_I4 ? out->lVal : -1;
-      return S_OK;
-    }
-    return OLECMDERR_E_NOTSUPPORTED;
-  }
-  STDMETHODIMP GetWindow(HWND* w) override {
-    *w = window_;
-    return S_OK;
-  }
-  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-
-  ULONG refs = 1;
-  std::vector<int> execs;
-  HMENU encoding = nullptr;
-  HMENU extensionMenu = nullptr;
-  LONG extensionKind = -1;
-
- private:
-  HWND window_;
-};
-
-std::vector<WPARAM> g_commands;
-LRESULT CALLBACK browserWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m == WM_COMMAND) g_commands.push_back(wp);
-  return DefWindowProcA(w, m, wp, lp);
-}
-
-HWND browserWindow() {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = browserWindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "QvTestDocWindow";
-  RegisterClassA(&wc);
-  return CreateWindowExA(0, "QvTestDocWindow", "page", WS_OVERLAPPEDWINDOW, 100, 100, 400, 300, nullptr, nullptr,
-                         GetModuleHandleA(nullptr), nullptr);
-}
-
 TEST(ContextMenuWin, ProgramSubmenuMarksAndRouting) {
   ensureSettingsKey();
   SavedValue savedFlash("BlockFlash");
-  HWND window = browserWindow();
+  HWND window = qvtest::browserWindow();
   ASSERT_NE(window, nullptr);
   TrayWorld world;
   world.settings.popupEnable = 0;
@@ -350,7 +241,7 @@ TEST(ContextMenuWin, ProgramSubmenuMarksAndRouting) {
   for (const Case& k : cases) {
     CommandTarget target(window);
     guard = 1;
-    g_commands.clear();
+    qvtest::browserCommands().clear();
     std::vector<bool> marks;
     const std::vector<bool> expectedMarks = {world.settings.popupEnable != 0, world.settings.floatingEnable != 0,
                                              world.settings.blockFlash != 0, world.settings.blockImages != 0};
@@ -384,7 +275,7 @@ TEST(ContextMenuWin, ProgramSubmenuMarksAndRouting) {
     EXPECT_NE(target.extensionMenu, nullptr);
     EXPECT_EQ(target.extensionKind, 0);
     EXPECT_EQ(marks, expectedMarks) << k.chosen;
-    EXPECT_EQ(g_commands, k.sent) << k.chosen;
+    EXPECT_EQ(qvtest::browserCommands(), k.sent) << k.chosen;
     EXPECT_EQ(guard, k.guardAfter) << k.chosen;
     EXPECT_EQ(target.refs, 1u) << "references left behind";
     // The marks follow the settings the command changed.

@@ -2,7 +2,8 @@
 // the module's resources, changes one switch on each page, presses OK and
 // prints what was saved (the shared record, the settings key, the browser's
 // "Main" values, the white list file).  With "--shots <folder>" it also
-// saves a picture of every page (BMP, converted to PNG by the Makefile).
+// saves a picture of every page (options-1.png ...) in that folder, and
+// options-demo.done last.
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "options_sheet_test_support.h"
+#include "screenshot.h"
 #include "ui/option_pages.h"
 #include "win_test_support.h"
 
@@ -22,43 +24,6 @@ namespace {
 
 using namespace qvtest;
 namespace ctl = qv::ui::ctl;
-
-bool saveWindowBmp(HWND w, const std::string& path) {
-  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  Sleep(300);  // let the display server draw what was painted
-  RECT r;
-  GetWindowRect(w, &r);
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  SelectObject(mem, old);
-  BITMAPINFOHEADER bi{};
-  bi.biSize = sizeof bi;
-  bi.biWidth = width;
-  bi.biHeight = height;
-  bi.biPlanes = 1;
-  bi.biBitCount = 24;
-  bi.biCompression = BI_RGB;
-  const int stride = ((width * 3) + 3) & ~3;
-  std::vector<char> pixels(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
-  GetDIBits(mem, bmp, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi),
-            DIB_RGB_COLORS);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi;
-  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&fh), sizeof fh);
-  out.write(reinterpret_cast<const char*>(&bi), sizeof bi);
-  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-  return static_cast<bool>(out);
-}
 
 std::string regText(const char* key, const char* name) {
   char buf[300] = {};
@@ -161,9 +126,8 @@ int main(int argc, char** argv) {
       continue;
     }
     if (!shots.empty()) {
-      char name[64];
-      std::snprintf(name, sizeof name, "\\options-%d.bmp", ++n);
-      saveWindowBmp(sheet, shots + name);
+      setScreenshotFolder(shots);
+      screenshotPainted(sheet, "options-" + std::to_string(++n));
     }
     if (step.act) step.act(page);
     std::printf("  %-20s the user %s\n", step.title, step.change);
@@ -191,5 +155,7 @@ int main(int argc, char** argv) {
     std::printf("    %s\n", line.c_str());
   }
   for (const std::string& m : run.messages.shown()) std::printf("  message: %s\n", m.c_str());
+  // The pictures' runner waits for this before the next program shows windows.
+  if (!shots.empty()) std::ofstream(shots + "\\options-demo.done") << n << "\n";
   return 0;
 }
