@@ -17,6 +17,8 @@
 // Named iexplore.exe because the module stays only in browser processes.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
 #include <prsht.h>
 
 #include <cstdio>
@@ -27,6 +29,8 @@
 #include <vector>
 
 #include "com/module.h"
+#include "quillvane_i.h"
+#include "standin_browser.h"
 #include "core/popup.h"
 #include "options_sheet_test_support.h"
 #include "screenshot.h"
@@ -37,6 +41,12 @@
 #include "ui/win/hyperlink_win.h"
 #include "ui/win/tray_win.h"
 #include "win_test_support.h"
+
+// The stand-in browser's methods that a browser window is not expected to
+// be asked for: said on a line rather than failing.
+namespace qvstub {
+void unexpectedCall(const char* method) { std::printf("  (the stand-in was asked for %s)\n", method); }
+}  // namespace qvstub
 
 namespace {
 
@@ -62,36 +72,61 @@ DWORD msSince(DWORD start) { return GetTickCount() - start; }
 
 // --- a stand-in browser process ----------------------------------------------
 
-const int kTrayKey = 0;  // stands for the browser window's helper object
+// This process's "SS_Wnd" window, or null.
+HWND ownTrayWindow() {
+  const std::string cls(qv::ui::kTrayWindowClass);
+  for (HWND w = FindWindowExA(nullptr, nullptr, cls.c_str(), nullptr); w;
+       w = FindWindowExA(nullptr, w, cls.c_str(), nullptr)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId()) return w;
+  }
+  return nullptr;
+}
 
+// Whether the shell knows the icon of `tray` (a change of nothing is
+// accepted only for an icon it shows).
+bool shellShowsIcon(HWND tray) {
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof data;
+  data.hWnd = tray;
+  data.uID = qv::ui::kTrayIconId;
+  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+// A browser window with the registered helper object, created by class id
+// as the browser does; the object's own one-second timer offers it the tray
+// and its detaching at the quit gives the tray up.
 // Exit code: 1 if this process owned the tray at some time, plus 2 if the
 // shell showed its icon then.
 int runBrowser(const char* readyName, const char* quitName) {
-  if (!module()) return 90;
-  TrayWorld world;
-  world.settings.enableTips = 0;  // no balloon over the demo's pictures
-  const qv::ui::win::TrayContext context = world.context(module());
-  qv::ui::win::ensureTray(&kTrayKey, context);  // as on attaching to its window
-  const UINT_PTR tick = SetTimer(nullptr, 0, qv::popup::kSweepPeriodMs, nullptr);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  standin::ComPtr<IObjectWithSite> pub;
+  if (FAILED(CoCreateInstance(CLSID_CPub, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
+                              reinterpret_cast<void**>(pub.GetAddressOf()))))
+    return 90;
+  auto browser = standin::make<standin::Browser>();
+  pub->SetSite(static_cast<IWebBrowser2*>(browser.Get()));
   HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName);
   HANDLE quit = OpenEventA(SYNCHRONIZE, FALSE, quitName);
   if (!ready || !quit) return 91;
   int result = 0;
   const DWORD start = GetTickCount();
   for (;;) {
-    if (qv::ui::win::trayWindow()) result |= 1 | (qv::ui::win::trayIconShown() ? 2 : 0);
+    if (HWND tray = ownTrayWindow()) result |= 1 | (shellShowsIcon(tray) ? 2 : 0);
     SetEvent(ready);
-    const DWORD r = MsgWaitForMultipleObjects(1, &quit, FALSE, 1000, QS_ALLINPUT);
+    const DWORD r = MsgWaitForMultipleObjects(1, &quit, FALSE, 100, QS_ALLINPUT);
     if (r == WAIT_OBJECT_0 || msSince(start) > 60000) break;
     MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (m.message == WM_TIMER && !m.hwnd && m.wParam == tick) qv::ui::win::ensureTray(&kTrayKey, context);
-      else DispatchMessageA(&m);
-    }
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
   }
-  qv::ui::win::removeTray(&kTrayKey);  // the browser window quits
+  browser->quit();  // the helper object detaches and gives the tray up
+  pub.Reset();
+  browser->document.Reset();
+  browser.Reset();
   CloseHandle(ready);
   CloseHandle(quit);
+  CoUninitialize();
   return result;
 }
 
@@ -157,8 +192,8 @@ void showTrayHandOver() {
   setUnfathered(0);  // the stand-in browsers are not started by Explorer
   Browser first{"first"}, second{"second"};
   const std::vector<Browser*> both = {&first, &second};
-  std::printf("Two stand-in browser processes of this program, each with a tray object over the module's\n"
-              "resources as a browser window's helper object has (offered the tray at start and every second):\n");
+  std::printf("Two stand-in browser processes of this program, each a browser window with the registered\n"
+              "helper object (CPub, created by class id), whose one-second timer offers it the tray:\n");
   for (Browser* b : both) {
     if (!startBrowser(*b)) {
       std::printf("  the %s browser did not start\n", b->role);
@@ -168,6 +203,8 @@ void showTrayHandOver() {
     }
     std::printf("  %s browser: pid %lu\n", b->role, static_cast<unsigned long>(b->pid));
   }
+  // The first tick of the first helper object takes the tray.
+  for (const DWORD t0 = GetTickCount(); !trayOwnerPid() && msSince(t0) < 3000;) Sleep(10);
   printTrayOwner(both);
   // Both run for a moment, so that the owner quits between two ticks of
   // the other, as a user's quit would.
@@ -313,6 +350,8 @@ void settingsForMenus(qv::SharedSettings& s) {
   s.blockImages = 0;
   s.enableTips = 0;
 }
+
+const int kTrayKey = 0;  // stands for a browser window's helper object
 
 void showTrayMenu(const std::string& shot) {
   TrayWorld world;
