@@ -11,9 +11,9 @@
 //                                 <folder>\ui-demo.done (the names) last.
 //   iexplore.exe browser <role> <ready event> <quit event>
 //                                 one stand-in browser process (started by the
-//                                 first form): a tray object like the helper
-//                                 object's, offered the tray at start and on
-//                                 every one-second tick until told to quit.
+//                                 first form): a browser window with the
+//                                 registered helper object, whose one-second
+//                                 timer offers it the tray, until told to quit.
 // Named iexplore.exe because the module stays only in browser processes.
 #include <windows.h>
 #include <commctrl.h>

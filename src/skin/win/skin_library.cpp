@@ -3,10 +3,10 @@
 // the calling thread creates is drawn in the loaded skin's colours:
 // backgrounds, static text, check boxes, radio buttons and group boxes
 // through the WM_CTLCOLOR* answers of their dialog, push buttons and the
-// property sheet's tabs painted by the library.  A thread-local CBT hook finds the windows as they are
-// created; every subclass, brush and the hook are undone by
-// RemoveDialogSkin or ExitSkinMagicLib, and a window that goes earlier takes
-// its subclass with it.
+// property sheet's tabs painted by the library.  A thread-local CBT hook
+// finds the windows as they are created; every subclass, brush and the hook
+// are undone by RemoveDialogSkin or ExitSkinMagicLib, and a window that goes
+// earlier takes its subclass with it.
 //
 // State is per thread: a browser tab's thread skins its own sheet only.
 #include <windows.h>
