@@ -84,6 +84,30 @@ WalkResult cleanRegistry(Registry& registry, const std::unordered_set<std::strin
   return std::move(w.result);
 }
 
+namespace {
+
+constexpr const char* kNeedsAdministrator =
+    "The blocking list could not be changed: administrator rights are needed.";
+
+// Runs `change` on the compatibility key of each record's class, pacing the
+// progress bar.  True when every change succeeded; with the compatibility
+// key missing nothing is changed, and that is a failure unless there was
+// nothing to change.
+template <class Change>
+bool changeKillBits(Registry& registry, const std::vector<ListRecord>& records, AdwareView* view, Change&& change) {
+  if (registry.open(RegRoot::LocalMachine, kCompatibilityKey).status != RegStatus::Ok) return records.empty();
+  bool ok = true;
+  ProgressPacer pacer(50);
+  const std::string base = std::string(kCompatibilityKey) + "\\";
+  for (const ListRecord& rec : records) {
+    if (!change(base + rec.classId)) ok = false;
+    if (view) pacer.tick([&] { view->progressStep(); });
+  }
+  return ok;
+}
+
+}  // namespace
+
 bool writeKillBits(Registry& registry, const std::vector<ListRecord>& records, AdwareView* view) {
   if (view) {
     view->setStatus("add adwares in blocking list...");
@@ -91,25 +115,17 @@ bool writeKillBits(Registry& registry, const std::vector<ListRecord>& records, A
     view->progressStepSize(1);
     view->progressPos(0);
   }
-  bool ok = records.empty();
-  RegOpen compat = registry.open(RegRoot::LocalMachine, kCompatibilityKey);
-  if (compat.status == RegStatus::Ok) {
-    ok = true;
-    ProgressPacer pacer(50);
-    const std::string base = std::string(kCompatibilityKey) + "\\";
-    for (const ListRecord& rec : records) {
-      const std::string path = base + rec.classId;
-      const RegStatus del = registry.deleteKey(RegRoot::LocalMachine, path);
-      if (del != RegStatus::Ok && del != RegStatus::NotFound && del != RegStatus::NotEmpty) ok = false;
-      RegOpen k = registry.create(RegRoot::LocalMachine, path);
-      if (k.status != RegStatus::Ok || k.key->set(kCompatibilityFlags, RegValue::dword(kKillBit)) != RegStatus::Ok)
-        ok = false;
-      if (view) pacer.tick([&] { view->progressStep(); });
-    }
-  }
+  const bool ok = changeKillBits(registry, records, view, [&](const std::string& path) {
+    const RegStatus del = registry.deleteKey(RegRoot::LocalMachine, path);
+    bool done = del == RegStatus::Ok || del == RegStatus::NotFound || del == RegStatus::NotEmpty;
+    RegOpen k = registry.create(RegRoot::LocalMachine, path);
+    if (k.status != RegStatus::Ok || k.key->set(kCompatibilityFlags, RegValue::dword(kKillBit)) != RegStatus::Ok)
+      done = false;
+    return done;
+  });
   if (view) {
     view->progressPos(116);
-    view->setStatus(ok ? "ready" : "The blocking list could not be changed: administrator rights are needed.");
+    view->setStatus(ok ? "ready" : kNeedsAdministrator);
     view->progressPos(0);
   }
   return ok;
@@ -122,20 +138,12 @@ bool removeKillBits(Registry& registry, const std::vector<ListRecord>& records, 
     view->progressStepSize(-1);
     view->progressPos(116);
   }
-  bool ok = records.empty();
-  RegOpen compat = registry.open(RegRoot::LocalMachine, kCompatibilityKey);
-  if (compat.status == RegStatus::Ok) {
-    ok = true;
-    ProgressPacer pacer(50);
-    const std::string base = std::string(kCompatibilityKey) + "\\";
-    for (const ListRecord& rec : records) {
-      const RegStatus del = registry.deleteKey(RegRoot::LocalMachine, base + rec.classId);
-      if (del != RegStatus::Ok && del != RegStatus::NotFound) ok = false;
-      if (view) pacer.tick([&] { view->progressStep(); });
-    }
-  }
+  const bool ok = changeKillBits(registry, records, view, [&](const std::string& path) {
+    const RegStatus del = registry.deleteKey(RegRoot::LocalMachine, path);
+    return del == RegStatus::Ok || del == RegStatus::NotFound;
+  });
   if (view) {
-    view->setStatus(ok ? "ready" : "The blocking list could not be changed: administrator rights are needed.");
+    view->setStatus(ok ? "ready" : kNeedsAdministrator);
     view->progressPos(0);
   }
   return ok;

@@ -22,15 +22,6 @@ using Pub = ComPtr<IObjectWithSite>;
 
 constexpr wchar_t kBlockedText[] = L"Quillvane blocked popup Ads in this page!";
 
-// Message-only timer windows of the module, by owning thread.
-std::map<DWORD, int> timerWindowsByThread() {
-  std::map<DWORD, int> out;
-  HWND w = nullptr;
-  while ((w = FindWindowExW(HWND_MESSAGE, w, L"Quillvane.TimerWindow", nullptr)) != nullptr)
-    ++out[GetWindowThreadProcessId(w, nullptr)];
-  return out;
-}
-
 class Tabs : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -96,7 +87,7 @@ class Tabs : public ::testing::Test {
 };
 
 TEST_F(Tabs, EachTabHasItsOwnEntryTimerWindowAndBlocks) {
-  const auto timerWindows = timerWindowsByThread();
+  const auto timerWindows = standin::timerWindowsByThread();
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(GetAncestor(tabWindows[i], GA_ROOT), frame->window()) << "the tab's window sits in the frame";

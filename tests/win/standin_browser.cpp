@@ -2,6 +2,8 @@
 
 #include <mshtmdid.h>
 
+#include "quillvane_i.h"
+
 extern "C" {
 extern const GUID DIID_HTMLDocumentEvents2;
 extern const GUID DIID_HTMLWindowEvents2;
@@ -614,6 +616,21 @@ TabThread::~TabThread() {
     CloseHandle(thread_);
   }
   if (started_) CloseHandle(started_);
+}
+
+ComPtr<IObjectWithSite> createRegisteredPub() {
+  ComPtr<IObjectWithSite> pub;
+  CoCreateInstance(CLSID_CPub, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
+                   reinterpret_cast<void**>(pub.GetAddressOf()));
+  return pub;
+}
+
+std::map<DWORD, int> timerWindowsByThread() {
+  std::map<DWORD, int> out;
+  HWND w = nullptr;
+  while ((w = FindWindowExW(HWND_MESSAGE, w, L"Quillvane.TimerWindow", nullptr)) != nullptr)
+    ++out[GetWindowThreadProcessId(w, nullptr)];
+  return out;
 }
 
 }  // namespace standin

@@ -340,6 +340,13 @@ class TabThread {
 // DllGetClassObject (defined by the test support).
 ComPtr<IObjectWithSite> createPub();
 
+// The helper object, created by class id through COM as a browser creates
+// it: needs the module registered (the demos); null when it is not.
+ComPtr<IObjectWithSite> createRegisteredPub();
+
+// The module's message-only timer windows, by owning thread.
+std::map<DWORD, int> timerWindowsByThread();
+
 // Pumps this thread's messages for `ms` milliseconds (timers, posted work).
 void pump(DWORD ms);
 // Pumps until `done` or the bound; returns done().

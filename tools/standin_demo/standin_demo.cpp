@@ -53,22 +53,6 @@ void popup(Browser& b, const char* what, const char* why) {
   (void)what;
 }
 
-ComPtr<IObjectWithSite> createByClassId() {
-  ComPtr<IObjectWithSite> pub;
-  CoCreateInstance(CLSID_CPub, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
-                   reinterpret_cast<void**>(pub.GetAddressOf()));
-  return pub;
-}
-
-// The module's message-only timer windows, by owning thread.
-std::map<DWORD, int> timerWindowsByThread() {
-  std::map<DWORD, int> out;
-  HWND w = nullptr;
-  while ((w = FindWindowExW(HWND_MESSAGE, w, L"Quillvane.TimerWindow", nullptr)) != nullptr)
-    ++out[GetWindowThreadProcessId(w, nullptr)];
-  return out;
-}
-
 // The tabbed layout: the frame in a process of its own, two tabs on two
 // threads of this process, each with its own helper object.
 void tabbedBrowser(qv::SharedSettings& s) {
@@ -83,13 +67,13 @@ void tabbedBrowser(qv::SharedSettings& s) {
   std::unique_ptr<standin::TabThread> tabs[2];
   const wchar_t* pages[2] = {L"http://news.example/story", L"http://games.example/play"};
   for (int i = 0; i < 2; ++i) {
-    tabs[i] = std::make_unique<standin::TabThread>(frame.window(), createByClassId);
+    tabs[i] = std::make_unique<standin::TabThread>(frame.window(), standin::createRegisteredPub);
     if (!tabs[i]->ready()) {
       std::printf("  tab %d: the helper object could not attach\n", i + 1);
       return;
     }
   }
-  const auto timers = timerWindowsByThread();
+  const auto timers = standin::timerWindowsByThread();
   for (int i = 0; i < 2; ++i) {
     tabs[i]->run([&](Browser& b, ComPtr<IObjectWithSite>&) {
       b.load(pages[i]);

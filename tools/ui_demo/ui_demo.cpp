@@ -29,7 +29,6 @@
 #include <vector>
 
 #include "com/module.h"
-#include "quillvane_i.h"
 #include "standin_browser.h"
 #include "core/popup.h"
 #include "options_sheet_test_support.h"
@@ -101,10 +100,8 @@ bool shellShowsIcon(HWND tray) {
 // shell showed its icon then.
 int runBrowser(const char* readyName, const char* quitName) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  standin::ComPtr<IObjectWithSite> pub;
-  if (FAILED(CoCreateInstance(CLSID_CPub, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectWithSite,
-                              reinterpret_cast<void**>(pub.GetAddressOf()))))
-    return 90;
+  standin::ComPtr<IObjectWithSite> pub = standin::createRegisteredPub();
+  if (!pub) return 90;
   auto browser = standin::make<standin::Browser>();
   pub->SetSite(static_cast<IWebBrowser2*>(browser.Get()));
   HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName);
