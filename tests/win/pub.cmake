@@ -48,6 +48,7 @@ set_target_properties(pub_measure PROPERTIES
 add_dependencies(pub_measure qv_com_stubs Quillvane)
 target_include_directories(pub_measure PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_BINARY_DIR})
 target_link_libraries(pub_measure PRIVATE qv_shell GTest::gtest)
+target_compile_definitions(pub_measure PRIVATE QV_STANDIN_FRAME_PATH="$<TARGET_FILE:standin_frame>")
 target_link_options(pub_measure PRIVATE -static -static-libgcc -static-libstdc++)
 target_compile_definitions(pub_measure PRIVATE QV_DLL_PATH="$<TARGET_FILE:Quillvane>")
 

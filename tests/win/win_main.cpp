@@ -1,7 +1,10 @@
 // Entry point of the Windows test binary.  Before any test loads the module
 // it switches the unfathered-browser rule off for this user, since the test
-// host is not started by the shell.  Every test gets the settings key back
-// as it found it, so that no test depends on what an earlier one saved.
+// host is not started by the shell, and loads the session's settings record
+// from the settings key as the first helper object of a browser would: a
+// test that sets switches on the record before its first helper object
+// exists keeps them.  Every test gets the settings key back as it found it,
+// so that no test depends on what an earlier one saved.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
@@ -9,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/settings.h"
+#include "core/win/shared_state.h"
+#include "platform/win/registry_win.h"
 #include "win_test_support.h"
 
 namespace {
@@ -62,11 +68,22 @@ class SettingsKeyKeeper : public testing::EmptyTestEventListener {
   std::vector<RegValue> values_;
 };
 
+class Silent final : public qv::Messages {
+ public:
+  void showString(int) override {}
+  void showText(const std::string&) override {}
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   qvtest::setUnfathered(0);
+  {
+    qv::win::Win32Registry registry;
+    Silent silent;
+    qv::SettingsStore(registry, silent, qv::sharedSettings()).load();
+  }
   testing::UnitTest::GetInstance()->listeners().Append(new SettingsKeyKeeper);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const int rc = RUN_ALL_TESTS();
