@@ -4,7 +4,7 @@
 
 SHELL := /bin/bash
 .ONESHELL:
-.PHONY: all deps native native-asan win64 fuzz check check-native check-asan check-win check-fuzz check-install dist dist-files installer demo bench clean screenshots
+.PHONY: all deps native native-asan win64 win32 fuzz check check-native check-asan check-win check-win64 check-win32 check-fuzz check-install dist dist-files installer demo bench clean screenshots
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 25
@@ -13,6 +13,7 @@ all: native win64
 
 deps:
 	@scripts/install-deps
+	scripts/install-deps --wine32 >/dev/null || true
 
 native: deps
 	@cmake --preset native >/dev/null
@@ -30,29 +31,48 @@ fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 
+win32: deps
+	@cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS)
+
+# Each check is a stage (scripts/stage): its exit code and reports are
+# recorded in build/stages for the closing count (scripts/test-summary).
 check-native: native
-	rm -rf build/native/test-results
-	ctest --test-dir build/native --output-on-failure
+	scripts/stage native build/native/test-results ctest --test-dir build/native --output-on-failure
 
 check-asan: native-asan
-	rm -rf build/native-asan/test-results
-	ctest --test-dir build/native-asan --output-on-failure
+	scripts/stage native-asan build/native-asan/test-results ctest --test-dir build/native-asan --output-on-failure
 
 check-fuzz: fuzz
-	@scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
+	@scripts/stage fuzz build/fuzz/test-results scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
 
-check-win: win64
-	rm -rf build/win64/test-results
-	scripts/wine-env run ctest --test-dir build/win64 --output-on-failure
+check-win: check-win64 check-win32
+
+check-win64: win64
+	scripts/stage win64 build/win64/test-results scripts/wine-env run ctest --test-dir build/win64 --output-on-failure
+
+# The 32-bit suite needs the 32-bit Wine; where it cannot be installed, the
+# stage is recorded as not run, with the reason.
+check-win32: deps
+	@if why=$$(scripts/install-deps --wine32); then
+	  $(MAKE) --no-print-directory win32
+	  scripts/stage win32 build/win32/test-results scripts/wine-env run ctest --test-dir build/win32 --output-on-failure
+	else
+	  scripts/stage --skip win32 "$$why"
+	fi
 
 # The shipped files: both modules checked, the setup installed, upgraded and
-# uninstalled under Wine in a prefix of its own.
+# uninstalled under Wine in a prefix of its own, the signing path.
 check-install: dist
 	cmake --build --preset win64 -j $(JOBS) --target installed_host
-	tests/ship/install-check
+	scripts/stage install build/ship-check/test-results tests/ship/install-check
 
-check: check-native check-asan check-fuzz check-win check-install
-	@scripts/test-summary build/native build/native-asan build/win64 build/ship-check
+# Every stage runs even when an earlier one failed; the count says what
+# failed and the exit status follows it.
+check: deps
+	@rm -rf build/stages
+	$(MAKE) --no-print-directory -k check-native check-asan check-fuzz check-win64 check-win32 check-install || true
+	scripts/test-summary build/stages native native-asan fuzz win64 win32 install
 
 # dist/win64 and dist/win32: each bitness's module and the files beside it;
 # then the setup file (dist/Quillvane-<version>-setup.exe).
@@ -68,7 +88,15 @@ dist-files: deps
 	  for f in data/Quillvane.* build/$$arch/Quillvane.*; do
 	    case "$$f" in *.dll) ;; *) cp "$$f" dist/$$arch/ ;; esac
 	  done
+	  if [ -n "$${QV_SIGN_CERT:-}" ] && [ -n "$${QV_SIGN_KEY:-}" ]; then
+	    for f in dist/$$arch/*.dll dist/$$arch/*.skn; do scripts/sign-file "$$f"; done
+	  fi
 	done
+	if [ -n "$${QV_SIGN_CERT:-}" ] && [ -n "$${QV_SIGN_KEY:-}" ]; then
+	  echo "dist: modules, skin library, setup and uninstaller signed with $$QV_SIGN_CERT"
+	else
+	  echo "dist: not signed (set QV_SIGN_CERT and QV_SIGN_KEY to sign; see README)"
+	fi
 
 installer: dist-files
 	@set -e

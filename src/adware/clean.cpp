@@ -86,9 +86,6 @@ WalkResult cleanRegistry(Registry& registry, const std::unordered_set<std::strin
 
 namespace {
 
-constexpr const char* kNeedsAdministrator =
-    "The blocking list could not be changed: administrator rights are needed.";
-
 // Runs `change` on the compatibility key of each record's class, pacing the
 // progress bar.  True when every change succeeded; with the compatibility
 // key missing nothing is changed, and that is a failure unless there was

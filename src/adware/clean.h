@@ -19,6 +19,9 @@ inline constexpr char kCompatibilityKey[] = "SOFTWARE\\Microsoft\\Internet Explo
 inline constexpr char kCompatibilityName[] = "ActiveX Compatibility";
 inline constexpr char kCompatibilityFlags[] = "Compatibility Flags";
 inline constexpr std::uint32_t kKillBit = 0x400;
+// The status line when kill bits could not be written or removed.
+inline constexpr char kNeedsAdministrator[] =
+    "The blocking list could not be changed: administrator rights are needed.";
 
 struct WalkResult {
   std::size_t keysVisited = 0;

@@ -38,7 +38,7 @@ void AdwarePageLogic::scan() {
   view_.progressPos(0);
   // Each scan starts from what is registered now: marks of an earlier scan
   // never carry over into this scan's cleaning.
-  ScanResult r = scanTable(registry_, records_, enumerateRegistered(registry_), &view_);
+  ScanResult r = scanTable(registry_, records_, enumerateRegistered(registry_, other_), &view_, other_);
   table_ = std::move(r.table);
   found_ = std::move(r.found);
   view_.progressPos(116);
@@ -99,10 +99,12 @@ void AdwarePageLogic::clean() {
 void AdwarePageLogic::toggleAutoBlock(int& autoBlockOn) {
   if (autoBlockOn != 0) {
     autoBlockOn = 0;
-    removeKillBits(registry_, records_, &view_);
+    const bool otherOk = !other_ || removeKillBits(*other_, records_, &view_);
+    if (removeKillBits(registry_, records_, &view_) && !otherOk) view_.setStatus(kNeedsAdministrator);
   } else {
     autoBlockOn = 1;
-    writeKillBits(registry_, records_, &view_);
+    const bool otherOk = !other_ || writeKillBits(*other_, records_, &view_);
+    if (writeKillBits(registry_, records_, &view_) && !otherOk) view_.setStatus(kNeedsAdministrator);
   }
 }
 

@@ -25,9 +25,15 @@ inline constexpr char kReportCaption[] = "Quillvane - scanning result report";
 // down to the hundred ("over 1500"); below a hundred, the exact count.
 std::string introText(std::size_t recordCount);
 
+// On 64-bit Windows the registry has two views, and 32-bit browsers keep
+// their helper objects and kill bits in the 32-bit one: `registry` is then
+// the 64-bit view (whose walk from the roots reaches the 32-bit view's keys
+// too, under Wow6432Node) and `otherView` the 32-bit view, read by the scan
+// and given the kill bits as well.  Elsewhere `otherView` is null.
 class AdwarePageLogic {
  public:
-  AdwarePageLogic(Registry& registry, AdwareView& view) : registry_(registry), view_(view) {}
+  AdwarePageLogic(Registry& registry, AdwareView& view, Registry* otherView = nullptr)
+      : registry_(registry), other_(otherView), view_(view) {}
 
   // WM_INITDIALOG: the list file's bytes (nullopt when it could not be
   // opened: the list stays empty).
@@ -49,6 +55,7 @@ class AdwarePageLogic {
 
  private:
   Registry& registry_;
+  Registry* other_;
   AdwareView& view_;
   std::vector<ListRecord> records_;
   std::vector<RegisteredEntry> table_;

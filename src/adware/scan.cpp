@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "adware/page_view.h"
 
@@ -67,21 +68,32 @@ class Report {
 
 }  // namespace
 
-std::vector<RegisteredEntry> enumerateRegistered(Registry& registry) {
+std::vector<RegisteredEntry> enumerateRegistered(Registry& registry, Registry* other) {
   std::vector<RegisteredEntry> table;
-  RegOpen key = registry.openReadOnly(RegRoot::LocalMachine, kHelperObjectsKey);
-  if (key.status != RegStatus::Ok) return table;
-  std::string name;
-  for (std::uint32_t i = 0; table.size() < kMaxRegistered; ++i) {
-    if (key.key->enumSubkey(i, name) != RegStatus::Ok) break;
-    if (name.empty()) break;  // an empty name would end the table
-    table.push_back({name.substr(0, kMaxRegisteredName), false});
-  }
+  std::unordered_set<std::string> seen;
+  auto add = [&](Registry& from, bool otherView) {
+    RegOpen key = from.openReadOnly(RegRoot::LocalMachine, kHelperObjectsKey);
+    if (key.status != RegStatus::Ok) return;
+    std::string name;
+    for (std::uint32_t i = 0; table.size() < kMaxRegistered; ++i) {
+      if (key.key->enumSubkey(i, name) != RegStatus::Ok) break;
+      if (name.empty()) break;  // an empty name would end the table
+      RegisteredEntry e{name.substr(0, kMaxRegisteredName), false, otherView};
+      if (!otherView) {
+        if (other) seen.insert(lowerAscii(e.name));
+      } else if (seen.count(lowerAscii(e.name))) {
+        continue;
+      }
+      table.push_back(std::move(e));
+    }
+  };
+  add(registry, false);
+  if (other) add(*other, true);
   return table;
 }
 
 ScanResult scanTable(Registry& registry, const std::vector<ListRecord>& records,
-                     std::vector<RegisteredEntry> table, AdwareView* view) {
+                     std::vector<RegisteredEntry> table, AdwareView* view, Registry* other) {
   ScanResult result;
   // Entries by lower-cased name, each list in table order (names cut to 38
   // characters can repeat).
@@ -101,7 +113,8 @@ ScanResult scanTable(Registry& registry, const std::vector<ListRecord>& records,
         result.found.push_back({e, r});
         const std::string number = std::to_string(result.found.size());
         key = "CLSID\\" + lowerAscii(rec.classId);
-        RegOpen cls = registry.openReadOnly(RegRoot::ClassesRoot, key);
+        Registry& where = table[e].otherView && other ? *other : registry;
+        RegOpen cls = where.openReadOnly(RegRoot::ClassesRoot, key);
         report.append(number + ". adware name: ");
         if (cls.status == RegStatus::Ok) {
           report.append(defaultString(*cls.key));
@@ -111,7 +124,7 @@ ScanResult scanTable(Registry& registry, const std::vector<ListRecord>& records,
           report.removeDll();
         }
         cls.key.reset();
-        RegOpen server = registry.openReadOnly(RegRoot::ClassesRoot, key + "\\InprocServer32");
+        RegOpen server = where.openReadOnly(RegRoot::ClassesRoot, key + "\\InprocServer32");
         report.append("\r\n   Path: ");
         report.append(server.status == RegStatus::Ok ? defaultString(*server.key) : std::string("stub"));
         report.lowerAll();

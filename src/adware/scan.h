@@ -23,6 +23,7 @@ inline constexpr char kHelperObjectsKey[] =
 struct RegisteredEntry {
   std::string name;
   bool matched = false;
+  bool otherView = false;  // found only in the other registry view (its class key is read there)
 };
 
 // One match of a scan: the table entry and the list record that found it.
@@ -38,8 +39,12 @@ struct ScanResult {
 };
 
 // The key names under the helper-object key, in enumeration order, at most
-// kMaxRegistered.  Empty when the key cannot be opened.
-std::vector<RegisteredEntry> enumerateRegistered(Registry& registry);
+// kMaxRegistered.  Empty when the key cannot be opened.  With `other` (the
+// other registry view of 64-bit Windows, where 32-bit and 64-bit browsers
+// keep their own helper objects), its names follow, less those already
+// listed (ignoring case), so that an add-on registered in both views is one
+// entry.
+std::vector<RegisteredEntry> enumerateRegistered(Registry& registry, Registry* other = nullptr);
 
 // Matches `records` against `table` and builds the report: records in list
 // order, and for each the unmatched entries equal to its class id (ignoring
@@ -47,6 +52,6 @@ std::vector<RegisteredEntry> enumerateRegistered(Registry& registry);
 // opened read-only.  `view` (may be null) gets the per-record status line and
 // progress steps.
 ScanResult scanTable(Registry& registry, const std::vector<ListRecord>& records,
-                     std::vector<RegisteredEntry> table, AdwareView* view);
+                     std::vector<RegisteredEntry> table, AdwareView* view, Registry* other = nullptr);
 
 }  // namespace qv::adware

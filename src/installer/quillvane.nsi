@@ -33,6 +33,13 @@ RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ManifestSupportedOS all
 
+; Signed when make-installer is given a certificate: the uninstaller as it
+; is written into the setup, and the setup itself.
+!ifdef QV_SIGN_CMD
+!uninstfinalize '"${QV_SIGN_CMD}" "%1"' = 0
+!finalize '"${QV_SIGN_CMD}" "%1"' = 0
+!endif
+
 !include "${QV_VERSION_NSH}"
 !include "${QV_FILES_NSH}"
 !include "MUI2.nsh"

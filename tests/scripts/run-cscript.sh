@@ -21,33 +21,45 @@ report="${3:-}"
 : "${WINEPREFIX:?run inside scripts/wine-env run}"
 
 progid='Quillvane.WhiteList'
-host_dir="$WINEPREFIX/drive_c/qvtest/iexplore.exe"
-host='C:\qvtest\iexplore.exe\cscript.exe'
 
+# Wine's own programs of the module's bitness (a 64-bit module in the 64-bit
+# cscript, registered by the 64-bit regsvr32 in the 64-bit registry view; a
+# 32-bit one with the 32-bit programs of a WoW64 prefix), each started by its
+# file so that the bitness is the file's, not the wine loader's.
+pe=$(od -An -t u4 -j 60 -N 4 "$dll" | tr -d ' ')
+machine=$(od -An -t x2 -j $((pe + 4)) -N 2 "$dll" | tr -d ' ')
+case "$machine" in
+  8664) sysdir=system32 bits=64 ;;
+  014c) sysdir=syswow64 bits=32 ;;
+  *) echo "$(basename "$dll"): not a PE module of a known machine ($machine)" >&2; exit 2 ;;
+esac
+winprog() { local p=$1; shift; wine "$WINEPREFIX/drive_c/windows/$sysdir/$p.exe" "$@"; }
 quiet() { "$@" >/dev/null 2>&1 </dev/null; }
 
+host_dir="$WINEPREFIX/drive_c/qvtest$bits/iexplore.exe"
+host="C:\\qvtest$bits\\iexplore.exe\\cscript.exe"
 mkdir -p "$host_dir"
-cp -f "$WINEPREFIX/drive_c/windows/system32/cscript.exe" "$host_dir/cscript.exe"
+cp -f "$WINEPREFIX/drive_c/windows/$sysdir/cscript.exe" "$host_dir/cscript.exe"
 
 dll_w=$(winepath -w "$dll")
 script_w=$(winepath -w "$script")
 
 # A host not started by the shell must not end itself at load.
-quiet wine reg add 'HKCU\Software\Harrowlyn\Quillvane' /v UnfatheredEnable /t REG_DWORD /d 0 /f
+quiet winprog reg add 'HKCU\Software\Harrowlyn\Quillvane' /v UnfatheredEnable /t REG_DWORD /d 0 /f
 
 registered=""
 unregister() {
-  if [ -n "$registered" ]; then quiet wine regsvr32 /s /u "$dll_w" || true; fi
+  if [ -n "$registered" ]; then quiet winprog regsvr32 /s /u "$dll_w" || true; fi
 }
 trap unregister EXIT
 
 # The module registers itself, as an installer would have it do.
-if ! quiet wine regsvr32 /s "$dll_w"; then
+if ! quiet winprog regsvr32 /s "$dll_w"; then
   echo "$(basename "$script"): regsvr32 failed" >&2
   exit 2
 fi
 registered=1
-if ! quiet wine reg query "HKCR\\$progid\\CLSID"; then
+if ! quiet winprog reg query "HKCR\\$progid\\CLSID"; then
   echo "$(basename "$script"): $progid is not registered" >&2
   exit 2
 fi
@@ -69,11 +81,13 @@ if [ -n "$report" ]; then
   mkdir -p "$(dirname "$report")"
   failures=$(( rc == 0 ? 0 : 1 ))
   name=$(basename "$script")
+  failure=""
+  [ "$rc" -ne 0 ] && failure="<failure message=\"$name ended with exit code $rc\"/>"
   cat >"$report" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
 <testsuites tests="1" failures="$failures" disabled="0" errors="0" name="cscript">
   <testsuite name="cscript" tests="1" failures="$failures" disabled="0" errors="0">
-    <testcase name="$name" status="run" result="completed"/>
+    <testcase classname="cscript" name="$name" status="run" result="completed">$failure</testcase>
   </testsuite>
 </testsuites>
 XML

@@ -332,5 +332,51 @@ TEST(AdwareKillBits, StatusSaysWhenTheBlockingListCouldNotBeChanged) {
   }
 }
 
+
+// 64-bit Windows: 32-bit browsers keep helper objects, classes and kill bits
+// in the registry's 32-bit view.
+struct TwoViewPage : Page {
+  FakeRegistry reg32;
+  AdwarePageLogic logic{reg, view, &reg32};
+  void load(const std::vector<ListRecord>& records) { logic.load(encodeList(records)); }
+};
+
+TEST(AdwareViews, ScanReadsBothViewsAndReportsEachAddOnOnce) {
+  TwoViewPage p;
+  p.load({{A, "Alpha"}, {B, "Beta"}, {C, "Gamma"}});
+  p.registerBho(B);
+  p.registerBho(C);
+  p.registerClass(C, "Gamma Class", "C:\\g64.dll");
+  p.reg32.create(HKLM, kBho + A);
+  p.reg32.put(HKCR, "CLSID\\" + A, "", RegValue::string("Alpha Class"));
+  p.reg32.put(HKCR, "CLSID\\" + A + "\\InprocServer32", "", RegValue::string("C:\\a32.dll"));
+  p.reg32.create(HKLM, kBho + lower(B));  // in both views: one entry
+  p.reg32.create(HKLM, kBho + Legit);
+  p.logic.scan();
+  EXPECT_EQ(p.logic.foundCount(), 3);
+  EXPECT_EQ(p.logic.table().size(), 4u);
+  EXPECT_EQ(p.report().substr(0, p.report().find("\r\n\r\n\r\n")),
+            "1. adware name: alpha\r\n   path: c:\\a32\r\n\r\n"  // the later list name's \".dll\" rule reaches it
+            "2. adware name: beta\r\n   path: stub\r\n\r\n"
+            "3. adware name: gamma\r\n   path: c:\\g64.dll");
+}
+
+TEST(AdwareViews, KillBitsGoToBothViewsAndAFailureInEitherIsTold) {
+  for (bool otherFails : {false, true}) {
+    TwoViewPage p;
+    p.load({{A, "Alpha"}});
+    p.reg.create(HKLM, kCompatibilityKey);
+    if (!otherFails) p.reg32.create(HKLM, kCompatibilityKey);
+    int box = 0;
+    p.logic.toggleAutoBlock(box);
+    EXPECT_EQ(p.reg.dword(HKLM, kCompat + A, kCompatibilityFlags), kKillBit);
+    EXPECT_EQ(p.reg32.exists(HKLM, kCompat + A), !otherFails);
+    EXPECT_EQ(p.view.statuses.back(), otherFails ? kNeedsAdministrator : "ready");
+    p.logic.toggleAutoBlock(box);
+    EXPECT_FALSE(p.reg.exists(HKLM, kCompat + A));
+    EXPECT_FALSE(p.reg32.exists(HKLM, kCompat + A));
+  }
+}
+
 }  // namespace
 }  // namespace qv::adware

@@ -5,7 +5,8 @@ target_sources(win_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/pub_events_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pub_tabs_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pub_process_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/pub_process_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bitness_test.cpp)
 
 # Stub base classes for test doubles, generated from the mingw-w64 headers
 # at build time into generated/<file> under the build folder:

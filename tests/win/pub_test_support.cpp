@@ -109,11 +109,15 @@ std::vector<std::string> MessageBoxWatcher::texts() {
 HANDLE startChild(const std::string& gtestFilter, const std::vector<std::string>& vars) {
   char exe[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  return startChildOf(exe, gtestFilter, vars);
+}
+
+HANDLE startChildOf(const std::string& exe, const std::string& gtestFilter, const std::vector<std::string>& vars) {
   for (const auto& v : vars) {
     const auto eq = v.find('=');
     SetEnvironmentVariableA(v.substr(0, eq).c_str(), v.substr(eq + 1).c_str());
   }
-  std::string cmd = std::string("\"") + exe + "\" --gtest_brief=1 --gtest_filter=" + gtestFilter;
+  std::string cmd = "\"" + exe + "\" --gtest_brief=1 --gtest_filter=" + gtestFilter;
   // The child's own test report is of no interest unless it fails, which
   // its exit code tells; keep it out of this run's output.
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};

@@ -51,9 +51,12 @@ struct PageState {
   explicit PageState(HWND page, int* value) : autoBlockOn(value ? value : &ownValue), view(page) {}
   int ownValue = 0;
   int* autoBlockOn;  // the sheet's blockAdware value (0..2)
-  qv::win::Win32Registry registry;
+  // Both views on 64-bit Windows, whatever this browser's bitness.
+  bool twoViews = qv::win::hasTwoRegistryViews();
+  qv::win::Win32Registry registry{twoViews ? KEY_WOW64_64KEY : REGSAM{0}};
+  qv::win::Win32Registry registry32{KEY_WOW64_32KEY};
   DialogView view;
-  AdwarePageLogic logic{registry, view};
+  AdwarePageLogic logic{registry, view, twoViews ? &registry32 : nullptr};
 };
 
 PageState* stateOf(HWND page) { return reinterpret_cast<PageState*>(GetWindowLongPtrA(page, DWLP_USER)); }

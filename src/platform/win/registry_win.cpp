@@ -97,19 +97,25 @@ RegStatus regStatusFromError(LONG error) {
   }
 }
 
+bool hasTwoRegistryViews() {
+  if (sizeof(void*) == 8) return true;
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 RegOpen Win32Registry::open(RegRoot root, std::string_view path) {
-  return openWith(root, path, KEY_READ | KEY_WRITE);
+  return openWith(root, path, KEY_READ | KEY_WRITE | view_);
 }
 
 RegOpen Win32Registry::openReadOnly(RegRoot root, std::string_view path) {
-  return openWith(root, path, KEY_READ);
+  return openWith(root, path, KEY_READ | view_);
 }
 
 RegOpen Win32Registry::create(RegRoot root, std::string_view path) {
   const std::string p(path);
   HKEY key = nullptr;
   const LONG rc = RegCreateKeyExA(rootKey(root), p.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+                                  KEY_READ | KEY_WRITE | view_, nullptr, &key, nullptr);
   RegOpen r;
   r.status = regStatusFromError(rc);
   if (rc == ERROR_SUCCESS) r.key = std::make_unique<Win32Key>(key);
@@ -121,20 +127,29 @@ RegStatus Win32Registry::deleteKey(RegRoot root, std::string_view path) {
   // RegDeleteKeyA refuses a key with subkeys (ERROR_ACCESS_DENIED on NT);
   // tell that apart by looking for a first subkey.
   com::RegKey key;
-  LONG rc = RegOpenKeyExA(rootKey(root), p.c_str(), 0, KEY_READ, key.Receive());
+  LONG rc = RegOpenKeyExA(rootKey(root), p.c_str(), 0, KEY_READ | view_, key.Receive());
   if (rc != ERROR_SUCCESS) return regStatusFromError(rc);
   char buf[256];
   DWORD len = sizeof buf;
   rc = RegEnumKeyExA(key.get(), 0, buf, &len, nullptr, nullptr, nullptr, nullptr);
   key.reset();
   if (rc == ERROR_SUCCESS) return RegStatus::NotEmpty;
-  return regStatusFromError(RegDeleteKeyA(rootKey(root), p.c_str()));
+  return regStatusFromError(RegDeleteKeyExA(rootKey(root), p.c_str(), view_, 0));
 }
 
 RegStatus Win32Registry::deleteTree(RegRoot root, std::string_view path) {
   const std::string p(path);
   // With a subkey name, RegDeleteTreeA removes that key itself as well.
-  return regStatusFromError(RegDeleteTreeA(rootKey(root), p.c_str()));
+  if (view_ == 0) return regStatusFromError(RegDeleteTreeA(rootKey(root), p.c_str()));
+  // RegDeleteTreeA takes no view: empty the key through a handle opened in
+  // the view, then delete the key itself in the view.
+  com::RegKey key;
+  LONG rc = RegOpenKeyExA(rootKey(root), p.c_str(), 0, KEY_READ | KEY_WRITE | DELETE | view_, key.Receive());
+  if (rc != ERROR_SUCCESS) return regStatusFromError(rc);
+  rc = RegDeleteTreeA(key.get(), nullptr);
+  key.reset();
+  if (rc != ERROR_SUCCESS) return regStatusFromError(rc);
+  return regStatusFromError(RegDeleteKeyExA(rootKey(root), p.c_str(), view_, 0));
 }
 
 }  // namespace qv::win
