@@ -109,6 +109,9 @@ dist: installer
 demo: dist
 	@set -e
 	cmake --build --preset win64 -j $(JOBS) --target demo_host standin_demo adware_demo options_demo ui_demo >build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
+	if scripts/install-deps --wine32 >/dev/null; then
+	  cmake --build --preset win32 -j $(JOBS) --target demo_host >>build/demo_host.log 2>&1 || { cat build/demo_host.log; exit 1; }
+	fi
 	scripts/wine-env run scripts/demo
 
 # For maintainers: the pictures of make demo alone, copied to

@@ -259,7 +259,10 @@ IUnknown* loadAndCreate(const std::string& me, const char* loadedNote) {
   return pub;
 }
 
-std::string who(const char* role) { return std::string(role) + " (pid " + std::to_string(GetCurrentProcessId()) + ")"; }
+std::string who(const char* role) {
+  return std::string(role) + " (" + std::to_string(sizeof(void*) * 8) + "-bit, pid " +
+         std::to_string(GetCurrentProcessId()) + ")";
+}
 
 int runFirst() {
   const std::string me = who("process 1");
