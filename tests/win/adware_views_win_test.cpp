@@ -13,6 +13,7 @@
 #include "adware/page.h"
 #include "adware/win/adware_page.h"
 #include "platform/win/registry_win.h"
+#include "win_test_support.h"
 
 namespace {
 
@@ -44,12 +45,14 @@ bool exists(REGSAM view, const std::string& path) {
 }
 
 DWORD killBit(REGSAM view, const char* id) {
-  DWORD v = 0, size = sizeof v;
+  HKEY k = nullptr;
   const std::string path = std::string(kCompatibilityKey) + "\\" + id;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), kCompatibilityFlags, RRF_RT_REG_DWORD |
-                   (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : RRF_SUBKEY_WOW6464KEY),
-                   nullptr, &v, &size) != ERROR_SUCCESS)
-    return 0;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &k) != ERROR_SUCCESS) return 0;
+  DWORD v = 0, size = sizeof v, type = 0;
+  if (RegQueryValueExA(k, kCompatibilityFlags, nullptr, &type, reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS ||
+      type != REG_DWORD)
+    v = 0;
+  RegCloseKey(k);
   return v;
 }
 
@@ -86,6 +89,7 @@ TEST(AdwareViewsWin, AddOnsOfEitherViewAreFoundCleanedAndKillBitsGoToBoth) {
   qv::win::Win32Registry registry{KEY_WOW64_64KEY}, registry32{KEY_WOW64_32KEY};
   AnsweringView view;
   AdwarePageLogic logic{registry, view, &registry32};
+  ASSERT_NE(qvtest::module(), nullptr);  // the list file lies beside the module
   logic.load(qv::adware::win::readListFile(qv::adware::win::listFilePath()));
   ASSERT_GT(logic.records().size(), 100u);
 

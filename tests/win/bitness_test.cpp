@@ -65,7 +65,7 @@ TEST(BitnessChild, SharesWithTheOtherBitness) {
   const int before = std::stoi(qvtest::env("QV_PARENT_SESSION_COUNT"));
   EXPECT_EQ(s->blockedSession, before) << "the parent's count";
   EXPECT_NE(qvtest::historyText().find(lineOf(parentBits)), std::string::npos) << qvtest::historyText();
-  for (auto name : {qv::kDataMutexName, qv::kOptionsMutexName, qv::kTrayMutexName})
+  for (auto name : {qv::kDataMutexName, qv::kOptionsMutexName, qv::ui::kTrayMutexName})
     EXPECT_TRUE(namedMutexExists(name)) << name;
   Window w;
   ASSERT_TRUE(w.pub);
@@ -93,7 +93,9 @@ TEST(Bitness, OneSessionTwoBitnessesShareCountsHistoryAndMutexes) {
     HANDLE child = qvtest::startChildOf(other, "BitnessChild.SharesWithTheOtherBitness",
                                         {"QV_CHILD=bitness", "QV_PARENT_BITS=" + std::to_string(kBits),
                                          "QV_PARENT_SESSION_COUNT=" + std::to_string(count)});
-    ASSERT_NE(child, nullptr) << other;
+    // A 64-bit-only Wine (or a kernel without 32-bit programs) cannot start
+    // a 32-bit program at all.
+    if (!child) GTEST_SKIP() << "cannot start " << other << " here (error " << GetLastError() << ")";
     const int code = qvtest::waitChild(child, 60000);
     if (code == -1) TerminateProcess(child, 9);
     CloseHandle(child);
