@@ -7,6 +7,7 @@
 //     integrity has them;
 //   - loads the module (which must read UnfatheredEnable 0 to stay) and
 //     makes a helper object;
+//   - checks what registration and unregistration ask of the broker;
 //   - loads the settings, flips a menu switch and saves the options sheet's
 //     OK through the module's own registry wiring, showing no message;
 //   - reads back the security of every named object the first process made;
@@ -28,6 +29,7 @@
 #include "core/shared_names.h"
 #include "core/tab_registry.h"
 #include "core/win/shared_state.h"
+#include "platform/win/broker_win.h"
 #include "platform/win/mutex_win.h"
 #include "platform/win/object_security.h"
 #include "platform/win/registry_win.h"
@@ -226,6 +228,17 @@ int main(int argc, char** argv) {
     // the user's UnfatheredEnable 0.
     HMODULE m = LoadLibraryA(argv[1]);
     if (!m) return 11;
+    // The module's helper object starts in the tab (a message box would
+    // hold it until the test gives up on the process).
+    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(m, "DllGetClassObject")));
+    IClassFactory* factory = nullptr;
+    IUnknown* pub = nullptr;
+    check(get && SUCCEEDED(get(CLSID_CPub, IID_IClassFactory, reinterpret_cast<void**>(&factory))) &&
+              SUCCEEDED(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&pub))),
+          "no helper object in the tab");
+    if (factory) factory->Release();
+    if (pub) pub->Release();
 
     Recorder messages;
     qv::SharedSettings session;  // a record of this process's own, so that the load runs here
@@ -262,6 +275,23 @@ int main(int argc, char** argv) {
                   std::string(name));
     for (const auto name : {qv::kHistoryRegionName, qv::kSharedRecordName})
       checkObject(OpenFileMappingA(READ_CONTROL | FILE_MAP_WRITE, FALSE, std::string(name).c_str()), std::string(name));
+
+    // What registration asks of the broker, and unregistration.
+    clear();
+    qv::win::registerWritableKeys(CLSID_CPub);
+    qv::win::unregisterWritableKeys(CLSID_CPub);
+    log(&text);
+    check(std::string(text) ==
+              "register Software\\Harrowlyn\\Quillvane\n"
+              "register-value Software\\Microsoft\\Internet Explorer\\Main\\Display Inline Videos\n"
+              "register-value Software\\Microsoft\\Internet Explorer\\Main\\Play_Background_Sounds\n"
+              "register-value Software\\Microsoft\\Internet Explorer\\Main\\Display Inline Images\n"
+              "register-value Software\\Microsoft\\Internet Explorer\\Main\\Expand Alt Text\n"
+              "register-value Software\\Microsoft\\Internet Explorer\\Main\\Play_Animations\n"
+              "register-value Software\\Microsoft\\Internet Explorer\\Main\\Disable Script Debugger\n"
+              "register-value Software\\Microsoft\\Internet Explorer\\Main\\Show image placeholders\n"
+              "unregister \n",
+          "registration asked the broker: " + std::string(text));
 
     brokerToggle = microsEach(200, [&] { store.toggle(qv::Toggle::BlockFlash); });
     brokerSheet = microsEach(50, [&] { qv::ui::showOptions(ports, 0); });
