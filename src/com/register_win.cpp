@@ -13,7 +13,9 @@
 #include "com/module.h"
 #include "com/registration.h"
 #include "com/text.h"
+#include "platform/win/broker_win.h"
 #include "platform/win/registry_win.h"
+#include "quillvane_i.h"
 
 namespace qv::com {
 namespace {
@@ -83,8 +85,14 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
     const HRESULT hr = modulePaths(wide, ansi);
     if (FAILED(hr)) return hr;
     qv::win::Win32Registry registry;
-    return static_cast<HRESULT>(
+    const HRESULT registered = static_cast<HRESULT>(
         registerServer(registry, ansi, [&] { return static_cast<HResult>(registerTypeLibrary(wide)); }));
+    // Protected Mode tabs write the settings through the browser's broker,
+    // which writes only keys registered here.  Without it (an older browser)
+    // the module still works; such tabs then keep their changes for the
+    // session and say so once.
+    if (SUCCEEDED(registered)) qv::win::registerWritableKeys(CLSID_CPub);
+    return registered;
   });
 }
 
@@ -95,6 +103,7 @@ extern "C" HRESULT WINAPI DllUnregisterServer() {
     std::string ansi;
     const HRESULT pathResult = modulePaths(wide, ansi);
     qv::win::Win32Registry registry;
+    qv::win::unregisterWritableKeys(CLSID_CPub);
     // The type library needs only the wide path; without it the library
     // cannot be reached, but the registry entries are still removed.
     return static_cast<HRESULT>(unregisterServer(registry, [&]() -> HResult {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "core/tab_registry.h"
 #include "res/resource_ids.h"
 
 namespace qv {
@@ -129,8 +130,9 @@ void SettingsStore::load() {
   if (get(settings_, &SharedSettings::settingsLoaded) == 1) return;
   put(settings_, &SharedSettings::settingsLoaded, 1);
 
+  // Read access only: a Protected Mode tab may read the key but not write it.
   const std::string path = settingsKeyPath();
-  RegOpen opened = registry_.open(RegRoot::CurrentUser, path);
+  RegOpen opened = registry_.openReadOnly(RegRoot::CurrentUser, path);
   if (opened.status == RegStatus::NotFound) {
     // First run for this user: make the key and record only the master switch.
     if (registry_.create(RegRoot::CurrentUser, kCompanyKeyPrefix).status != RegStatus::Ok) return;
@@ -167,10 +169,12 @@ std::int32_t SettingsStore::toggle(Toggle which) {
   // menu, so a value that could not be kept for the next session (the key
   // deleted, or refused to a low-integrity tab) is reported; the key is not
   // made again here.
+  // A write refused for good (a Protected Mode tab without the broker) is
+  // told once per process, not at every toggle.
   RegOpen opened = registry_.open(RegRoot::CurrentUser, settingsKeyPath());
-  const bool saved =
-      opened.status == RegStatus::Ok && opened.key->set(toggleValueName(which), dwordOf(now)) == RegStatus::Ok;
-  if (!saved) messages_.showString(IDS_ERR_SAVESETTINGS);
+  const RegStatus saved =
+      opened.status == RegStatus::Ok ? opened.key->set(toggleValueName(which), dwordOf(now)) : opened.status;
+  if (saved != RegStatus::Ok) reportSaveFailure(messages_, saved, IDS_ERR_SAVESETTINGS);
   return now;
 }
 
@@ -183,17 +187,18 @@ void SettingsStore::saveTotal() {
 void SettingsStore::saveAll() {
   RegOpen opened = registry_.open(RegRoot::CurrentUser, settingsKeyPath());
   if (opened.status != RegStatus::Ok) {
-    messages_.showString(IDS_ERR_SAVESETTINGS);
+    reportSaveFailure(messages_, opened.status, IDS_ERR_SAVESETTINGS);
     return;
   }
-  bool allWritten = true;
+  RegStatus firstFailure = RegStatus::Ok;
   for (const Entry& e : kSaveOrder) {
     const RegValue value = e.field ? dwordOf(get(settings_, e.field))
                                    : RegValue::string(soundFileText(settings_.soundFile));
-    if (opened.key->set(e.name, value) != RegStatus::Ok) allWritten = false;
+    const RegStatus written = opened.key->set(e.name, value);
+    if (written != RegStatus::Ok && firstFailure == RegStatus::Ok) firstFailure = written;
   }
   // Every value is attempted; the user hears of a failure once.
-  if (!allWritten) messages_.showString(IDS_ERR_SAVESETTINGS);
+  if (firstFailure != RegStatus::Ok) reportSaveFailure(messages_, firstFailure, IDS_ERR_SAVESETTINGS);
 }
 
 }  // namespace qv

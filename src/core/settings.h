@@ -54,14 +54,17 @@ class SettingsStore {
   void load();
 
   // Flips one switch (any non-zero becomes 0, 0 becomes 1) and stores the
-  // new value at once; a registry failure is silent.  Returns the new value.
+  // new value at once.  The new value holds for the session either way; a
+  // write that fails shows 504, one refused (AccessDenied) the process's
+  // refusal notice, once.  Returns the new value.
   std::int32_t toggle(Toggle which);
 
   // Stores blockedTotal; silent on failure.  The caller holds the data mutex.
   void saveTotal();
 
   // Writes every persistent field but blockedTotal, in the fixed order.
-  // Message 504, once, when the key cannot be opened or any write fails.
+  // Message 504, once, when the key cannot be opened or any write fails;
+  // the refusal notice instead when the failure is a refusal.
   void saveAll();
 
   SharedSettings& settings() { return settings_; }

@@ -19,7 +19,7 @@ HostKind classifyHost(std::string_view exePath) {
 }
 
 bool unfatheredRuleOn(Registry& registry) {
-  RegOpen opened = registry.open(RegRoot::CurrentUser, settingsKeyPath());
+  RegOpen opened = registry.openReadOnly(RegRoot::CurrentUser, settingsKeyPath());
   if (opened.status != RegStatus::Ok) return true;
   RegValue value;
   if (opened.key->query("UnfatheredEnable", value) != RegStatus::Ok) return true;

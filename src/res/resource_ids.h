@@ -16,6 +16,7 @@
 #define IDS_ERR_SAVEIESETTINGS  507
 #define IDS_ERR_LOADSETTINGS    508
 #define IDS_ERR_CREATEKEY       510
+#define IDS_ERR_SAVEREFUSED     511
 
 // Registry script resource (module entries written at registration).
 #define IDR_QUILLVANE           101

@@ -38,7 +38,7 @@ std::optional<Rgb> parseAnchorColor(std::string_view text) {
 
 LinkColors readLinkColors(Registry& registry) {
   LinkColors out;
-  RegOpen key = registry.open(RegRoot::CurrentUser, kBrowserSettingsKey);
+  RegOpen key = registry.openReadOnly(RegRoot::CurrentUser, kBrowserSettingsKey);
   if (key.status != RegStatus::Ok || !key.key) return out;
   auto read = [&](std::string_view name, Rgb& into) {
     RegValue v;

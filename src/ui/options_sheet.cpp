@@ -7,6 +7,7 @@
 
 #include "core/settings.h"
 #include "core/shared_access.h"
+#include "core/tab_registry.h"
 #include "res/resource_ids.h"
 
 namespace qv::ui {
@@ -85,7 +86,8 @@ void save(const OptionsPorts& p, const SheetValues& v, std::uint32_t bitsAtOpen)
   copyOut(v, p.settings);
   try {
     SettingsStore(p.registry, p.messages, p.settings).saveAll();
-    if (!writeDisplaySettings(p.registry, v.settings.display)) p.messages.showString(IDS_ERR_SAVEIESETTINGS);
+    const RegStatus display = writeDisplaySettings(p.registry, v.settings.display);
+    if (display != RegStatus::Ok) reportSaveFailure(p.messages, display, IDS_ERR_SAVEIESETTINGS);
     if (displayBits(v.settings.display) != bitsAtOpen && p.host.sendSettingsNotice()) p.host.refreshBrowser();
     if (v.whiteList.whiteListCopy) {
       SheetWhiteList* list = p.host.whiteList();
@@ -186,7 +188,7 @@ void copyOut(const SheetValues& v, SharedSettings& s) {
 
 DisplayRead readDisplaySettings(Registry& registry) {
   DisplayRead out;
-  RegOpen key = registry.open(RegRoot::CurrentUser, kBrowserMainKey);
+  RegOpen key = registry.openReadOnly(RegRoot::CurrentUser, kBrowserMainKey);
   if (key.status != RegStatus::Ok) return out;
   for (const DisplayString& s : kDisplayStrings) {
     RegValue raw;
@@ -210,15 +212,19 @@ DisplayRead readDisplaySettings(Registry& registry) {
   return out;
 }
 
-bool writeDisplaySettings(Registry& registry, const DisplaySettings& d) {
+RegStatus writeDisplaySettings(Registry& registry, const DisplaySettings& d) {
   RegOpen key = registry.open(RegRoot::CurrentUser, kBrowserMainKey);
-  if (key.status != RegStatus::Ok) return false;
+  if (key.status != RegStatus::Ok) return key.status;
+  RegStatus first = RegStatus::Ok;
+  auto keep = [&first](RegStatus st) {
+    if (first == RegStatus::Ok) first = st;
+  };
   for (const DisplayString& s : kDisplayStrings) {
     const bool checked = d.*s.value == 1;
-    key.key->set(s.name, RegValue::string(checked == s.yesIsChecked ? "yes" : "no"));
+    keep(key.key->set(s.name, RegValue::string(checked == s.yesIsChecked ? "yes" : "no")));
   }
-  key.key->set(kPlaceholders, RegValue::dword(static_cast<std::uint32_t>(d.showImagePlaceholders)));
-  return true;
+  keep(key.key->set(kPlaceholders, RegValue::dword(static_cast<std::uint32_t>(d.showImagePlaceholders))));
+  return first;
 }
 
 OptionsOutcome showOptions(const OptionsPorts& p, int startPage) {

@@ -123,7 +123,8 @@ struct DisplayRead {
 };
 // Reads the seven display values under the browser's "Main" key.
 DisplayRead readDisplaySettings(Registry& registry);
-// Writes them; false when the key does not open.
-bool writeDisplaySettings(Registry& registry, const DisplaySettings& d);
+// Writes them, every one attempted: Ok, or the first failure (the key's
+// open or a value's write).
+RegStatus writeDisplaySettings(Registry& registry, const DisplaySettings& d);
 
 }  // namespace qv::ui

@@ -12,6 +12,28 @@ std::string joinPath(std::string_view folder, std::string_view name) {
   return path;
 }
 
+bool exists(const FileResult& copied) {
+  return copied.ok || copied.systemError == kErrorFileExists || copied.systemError == kErrorAlreadyExists;
+}
+bool sourceMissing(const FileResult& copied) {
+  return copied.systemError == kErrorFileNotFound || copied.systemError == kErrorPathNotFound;
+}
+
+// The file in the shared low folder, brought there once: from the personal
+// copy when there is one, else from the seed.  nullopt when neither copy
+// could be made (the caller then keeps to the personal copy).
+std::optional<std::string> sharedLowCopy(const std::string& folder, const std::optional<std::string>& personal,
+                                         const std::string& seed, FileSystem& files) {
+  const std::string target = joinPath(folder, kWhiteListFileName);
+  if (personal) {
+    const FileResult moved = files.copyNoOverwrite(*personal, target);
+    if (exists(moved)) return target;
+    if (!sourceMissing(moved)) return std::nullopt;
+  }
+  if (exists(files.copyNoOverwrite(seed, target))) return target;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::int32_t hresultFromSystemError(std::uint32_t error) {
@@ -48,6 +70,14 @@ LocatedFile locateWhiteListFile(LocateEnvironment& env, FileSystem& files, Messa
 
   result.ok = true;
   const std::optional<std::string> folder = env.personalFolder();
+  if (const std::optional<std::string> low = env.sharedLowFolder(); low && !low->empty()) {
+    std::optional<std::string> personal;
+    if (folder && !folder->empty()) personal = joinPath(*folder, kWhiteListFileName);
+    if (std::optional<std::string> shared = sharedLowCopy(*low, personal, seed, files)) {
+      result.path = std::move(*shared);
+      return result;
+    }
+  }
   if (!folder || folder->empty()) {
     result.path = seed;
     return result;

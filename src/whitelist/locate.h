@@ -6,6 +6,14 @@
 // a personal folder, or when the copy fails, the module folder's file is
 // used.  When the module's own path cannot be had, no white list object is
 // created at all.
+//
+// Where the system has a low-integrity folder of the user (LocalLow), the
+// file lives there instead, so that Protected Mode tabs, which cannot write
+// the documents folder, and other browsers write one file.  The first start
+// that finds no file there copies the personal copy into it, or the seed
+// when there is no personal copy; the copy never replaces a file, so a copy
+// that is already there (and may have been changed since) is never
+// overwritten, and the personal copy stays where it was.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +42,8 @@ inline constexpr std::string_view kMsgCopyFailed =
 inline constexpr std::uint32_t kErrorFileExists = 80;        // ERROR_FILE_EXISTS
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;    // ERROR_ALREADY_EXISTS
 inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+inline constexpr std::uint32_t kErrorFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
+inline constexpr std::uint32_t kErrorPathNotFound = 3;       // ERROR_PATH_NOT_FOUND
 
 inline constexpr std::int32_t kHresultFail = static_cast<std::int32_t>(0x80004005);  // E_FAIL
 
@@ -56,6 +66,9 @@ class LocateEnvironment {
   // The user's personal documents folder, without creating it; nullopt when
   // the system cannot give it.
   virtual std::optional<std::string> personalFolder() = 0;
+  // The product's folder under the user's low-integrity folder, made when
+  // missing; nullopt where the system has none or it cannot be made.
+  virtual std::optional<std::string> sharedLowFolder() { return std::nullopt; }
 };
 
 // Sets a text as the calling thread's COM error information (source: the

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "core/settings.h"
+#include "core/tab_registry.h"
 #include "fakes/fake_messages.h"
 #include "fakes/fake_popup.h"
 #include "fakes/fake_registry.h"
@@ -89,6 +90,7 @@ struct World {
   FakeMutex options, data;
   FakeHost host;
   World() {
+    refusalNotice().reset();
     reg.create(HKCU, kKey);
     putBrowserDefaults(reg);
     reg.clearWriteLog();
@@ -371,10 +373,22 @@ TEST(OptionsSave, FailureTable) {
       {"save wait times out", [](World& w) { w.data.script = {WaitResult::Obtained, WaitResult::Timeout}; },
        {msg(505)}, false, false, false, false},
       {"settings key missing", [](World& w) { w.reg.deleteKey(HKCU, kKey); }, {msg(504)}, false, true, true, true},
-      {"settings key refused", [](World& w) { w.reg.failOpen(HKCU, kKey, RegStatus::AccessDenied); }, {msg(504)},
-       false, true, true, true},
-      {"browser key refused", [](World& w) { w.reg.failOpen(HKCU, kMain, RegStatus::AccessDenied); }, {msg(507)},
-       true, false, true, true},
+      {"settings key fails", [](World& w) { w.reg.failOpen(HKCU, kKey, RegStatus::Failed); }, {msg(504)}, false,
+       true, true, true},
+      {"browser key fails", [](World& w) { w.reg.failOpen(HKCU, kMain, RegStatus::Failed); }, {msg(507)}, true,
+       false, true, true},
+      {"browser value fails", [](World& w) { w.reg.failWrite("Play_Animations", RegStatus::Failed); }, {msg(507)},
+       true, true, true, true},
+      // A refusal (a Protected Mode tab without the broker) is told once for
+      // the whole save, whichever keys refuse.
+      {"settings key refused", [](World& w) { w.reg.failOpen(HKCU, kKey, RegStatus::AccessDenied); },
+       {msg(IDS_ERR_SAVEREFUSED)}, false, true, true, true},
+      {"both keys refused",
+       [](World& w) {
+         w.reg.failOpen(HKCU, kKey, RegStatus::AccessDenied);
+         w.reg.failOpen(HKCU, kMain, RegStatus::AccessDenied);
+       },
+       {msg(IDS_ERR_SAVEREFUSED)}, false, false, true, true},
       {"white list write fails", [](World& w) { w.host.list.replaceFails = true; }, {msg(106)}, true, true, false,
        true},
   };

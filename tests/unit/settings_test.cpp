@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "core/settings.h"
+#include "core/tab_registry.h"
 #include "fakes/fake_messages.h"
 #include "fakes/fake_registry.h"
 #include "res/resource_ids.h"
@@ -22,6 +23,7 @@ const std::string kKey = "Software\\Harrowlyn\\Quillvane";
 std::string msg(int id) { return "#" + std::to_string(id); }
 
 struct Fixture {
+  Fixture() { refusalNotice().reset(); }
   FakeRegistry reg;
   FakeMessages messages;
   SharedSettings s;
@@ -273,9 +275,13 @@ TEST(SettingsToggle, UnsavedSwitchHoldsForTheSessionAndIsReported) {
   f.reg.create(HKCU, kKey);
   f.reg.failAllWrites(RegStatus::AccessDenied);
   f.store.toggle(Toggle::BlockImages);
+  f.store.toggle(Toggle::BlockFlash);
   EXPECT_EQ(f.s.blockImages, 1);
+  EXPECT_EQ(f.s.blockFlash, 1);
   EXPECT_TRUE(f.reg.writeLog().empty());
-  EXPECT_EQ(f.messages.shown, (std::vector<std::string>{msg(IDS_ERR_SAVESETTINGS), msg(IDS_ERR_SAVESETTINGS)}));
+  // A refused write is told once, however many follow.
+  EXPECT_EQ(f.messages.shown,
+            (std::vector<std::string>{msg(IDS_ERR_SAVESETTINGS), msg(IDS_ERR_SAVEREFUSED)}));
 }
 
 TEST(SettingsSaveTotal, WritesOnlyBlockedTotalAndIsSilentOnFailure) {
@@ -347,8 +353,11 @@ TEST(SettingsSaveAll, FailuresShowSaveErrorOnce) {
     const char* what;
     std::function<void(FakeRegistry&)> setup;
     std::size_t written;
+    int message = IDS_ERR_SAVESETTINGS;
   } cases[] = {
-      {"key cannot be opened", [](FakeRegistry& r) { r.failOpen(HKCU, kKey, RegStatus::AccessDenied); }, 0},
+      {"key cannot be opened", [](FakeRegistry& r) { r.failOpen(HKCU, kKey, RegStatus::Failed); }, 0},
+      {"key refused", [](FakeRegistry& r) { r.failOpen(HKCU, kKey, RegStatus::AccessDenied); }, 0,
+       IDS_ERR_SAVEREFUSED},
       {"key missing", [](FakeRegistry&) {}, 0},
       {"one write fails", [](FakeRegistry& r) { r.failWrite("SoundFile", RegStatus::Failed); }, 22},
       {"two writes fail",
@@ -358,6 +367,8 @@ TEST(SettingsSaveAll, FailuresShowSaveErrorOnce) {
        },
        21},
       {"every write fails", [](FakeRegistry& r) { r.failAllWrites(RegStatus::Failed); }, 0},
+      {"every write refused", [](FakeRegistry& r) { r.failAllWrites(RegStatus::AccessDenied); }, 0,
+       IDS_ERR_SAVEREFUSED},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -365,7 +376,7 @@ TEST(SettingsSaveAll, FailuresShowSaveErrorOnce) {
     if (std::string(c.what) != "key missing") f.reg.create(HKCU, kKey);
     c.setup(f.reg);
     f.store.saveAll();
-    EXPECT_EQ(f.messages.shown, std::vector<std::string>{msg(IDS_ERR_SAVESETTINGS)});
+    EXPECT_EQ(f.messages.shown, std::vector<std::string>{msg(c.message)});
     EXPECT_EQ(f.reg.writeLog().size(), c.written);
     EXPECT_EQ(f.reg.exists(HKCU, kKey), std::string(c.what) != "key missing");
   }

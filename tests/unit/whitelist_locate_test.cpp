@@ -32,6 +32,8 @@ class FakeLocateEnvironment final : public LocateEnvironment {
     }
     return *module;
   }
+  std::optional<std::string> low;  // the shared low folder; none unless a test sets it
+  std::optional<std::string> sharedLowFolder() override { return low; }
   std::optional<std::string> personalFolder() override {
     if (!folder) {
       ADD_FAILURE() << "personal folder not set up";
@@ -186,6 +188,45 @@ TEST_F(LocateTest, ModulePathWithoutBackslashIsInvalid) {
   EXPECT_EQ(r.error, kHresultFail);
   EXPECT_EQ(messages.shown, (std::vector<std::string>{"Invalid module filename."}));
   EXPECT_TRUE(errorInfo.empty());
+}
+
+// The file in the folder Protected Mode tabs and other browsers both
+// write: brought there once, from the personal copy or the seed, and never
+// over a file already there, which may be newer than either.
+TEST_F(LocateTest, SharedLowCopyIsMadeOnceAndNeverOverwritten) {
+  const std::string kLow = "C:\\Users\\u\\AppData\\LocalLow\\Harrowlyn\\Quillvane";
+  const std::string kShared = kLow + "\\Quillvane.WL";
+  struct Case {
+    const char* what;
+    std::optional<std::string> shared, personal;
+    std::uint32_t copyError;  // of a copy into the low folder; 0: it works
+    std::string path, sharedAfter;
+  } cases[] = {
+      {"first start after an update moves the personal copy", std::nullopt, "mine", 0, kShared, "mine"},
+      {"first start of a new user takes the seed", std::nullopt, std::nullopt, 0, kShared, "seed"},
+      {"a copy already there stays as it is", "changed since", "older", 0, kShared, "changed since"},
+      {"low folder refuses the copy: the personal copy as before", std::nullopt, "mine", 5, kPersonal, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake::FakeFileSystem fs;
+    fs.files[kSeed] = "seed";
+    if (c.shared) fs.files[kShared] = *c.shared;
+    if (c.personal) fs.files[kPersonal] = *c.personal;
+    if (c.copyError) fs.failCopyTo(kShared, c.copyError);
+    FakeLocateEnvironment e;
+    e.module = ModuleFileName{true, kModule, 0};
+    e.folder = kDocs;
+    e.low = kLow;
+    fake::FakeMessages m;
+    const LocatedFile r = locateWhiteListFile(e, fs, m, nullptr);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.path, c.path);
+    EXPECT_EQ(fs.files.count(kShared) ? fs.files[kShared] : "", c.sharedAfter);
+    EXPECT_EQ(fs.files.count(kPersonal) ? fs.files[kPersonal] : "", c.personal.value_or(""));  // left alone
+    EXPECT_EQ(fs.files[kSeed], "seed");
+    EXPECT_TRUE(m.shown.empty());
+  }
 }
 
 TEST(HresultFromSystemError, MapsLikeTheSystemMacro) {

@@ -8,6 +8,7 @@
 
 #include <shlobj.h>
 
+#include "whitelist/win/locate_win.h"
 #include "win_test_support.h"
 
 #include <gtest/gtest.h>
@@ -176,9 +177,15 @@ void clearHistory() {
 }
 
 WhiteListFile::WhiteListFile(const std::vector<std::string>& sites) {
-  char folder[MAX_PATH + 1] = {};
-  if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PERSONAL, TRUE)) return;
-  path_ = std::string(folder) + "\\Quillvane.WL";
+  // The module's file: in the user's LocalLow folder, where there is one.
+  qv::wl::win::Win32LocateEnvironment env;
+  if (const std::optional<std::string> low = env.sharedLowFolder()) {
+    path_ = *low + "\\Quillvane.WL";
+  } else {
+    char folder[MAX_PATH + 1] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PERSONAL, TRUE)) return;
+    path_ = std::string(folder) + "\\Quillvane.WL";
+  }
   if (FILE* f = std::fopen(path_.c_str(), "rb")) {
     had_ = true;
     char buf[4096];

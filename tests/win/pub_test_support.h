@@ -52,7 +52,7 @@ std::string historyText();
 // Clears it as the Block history page's Clear button does.
 void clearHistory();
 
-// Replaces the user's white list file (in the personal folder) with these
+// Replaces the user's white list file (in LocalLow, else the personal folder) with these
 // lines while it lives, and puts the earlier file back afterwards.
 class WhiteListFile {
  public:

@@ -101,6 +101,10 @@ TEST_F(RegistrationRoundTrip, RegsvrWritesEveryEntryAndTheTypeLibraryThenRemoves
       std::string(qv::com::kBrowserHelperObjectsPath) + "\\{8A5D3C21-4E7B-4F19-A2C6-5B0E9D71F3A4}";
   EXPECT_TRUE(keyExists(RegRoot::LocalMachine, bho));
   EXPECT_EQ(readString(RegRoot::ClassesRoot, "AppID", ""), "Quillvane");
+  // Not declared fit for Enhanced Protected Mode (AppContainer) tabs: the
+  // module's shared state is not built for them.
+  EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, std::string("CLSID\\") + qv::guids::CLSID_CPub +
+                                                   "\\Implemented Categories\\{59FB2056-D625-48D0-A944-1A85B5AB2640}"));
 
   // The type library, registered from the module with the module's folder
   // as help folder.

@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include "whitelist/win/locate_win.h"
 #include "whitelist/win/whitelist_setup.h"
 #include "whitelist_test_support.h"
 #include "win_test_support.h"
@@ -47,13 +48,14 @@ TEST(WhiteListSetup, StoppedLocatingLeavesTheWindowWithoutAWhiteList) {
 }
 
 // Through the module: a browser helper object made by the class factory
-// locates the file (the user's documents copy of the seed beside the module)
-// and holds a white list object loaded from it, which is registered under the
-// file's moniker for as long as the helper object lives.
-TEST(WhiteListSetup, BrowserHelperObjectHoldsTheWhiteListOfTheDocumentsCopy) {
-  char folder[MAX_PATH] = {};
-  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PERSONAL, FALSE));
-  const std::string personal = std::string(folder) + "\\Quillvane.WL";
+// locates the file (the user's copy of the seed beside the module, in the
+// LocalLow folder that Protected Mode tabs write too) and holds a white list
+// object loaded from it, which is registered under the file's moniker for as
+// long as the helper object lives.
+TEST(WhiteListSetup, BrowserHelperObjectHoldsTheWhiteListOfTheUsersCopy) {
+  const std::optional<std::string> folder = qv::wl::win::Win32LocateEnvironment().sharedLowFolder();
+  ASSERT_TRUE(folder.has_value());
+  const std::string personal = *folder + "\\Quillvane.WL";
   const std::wstring wide(personal.begin(), personal.end());
   ComPtr<IRunningObjectTable> rot;
   ASSERT_EQ(GetRunningObjectTable(0, rot.GetAddressOf()), S_OK);

@@ -3,7 +3,9 @@
 
 #include "com/module.h"
 #include "core/startup.h"
+#include "core/tab_registry.h"
 #include "core/win/shared_state.h"
+#include "platform/win/broker_win.h"
 #include "platform/win/messages_win.h"
 #include "platform/win/process_win.h"
 #include "platform/win/registry_win.h"
@@ -22,10 +24,15 @@ std::span<std::uint8_t> historyRegion() { return g_state.historyView(); }
 
 HMODULE skinLibrary() { return g_state.skinLoaded ? g_skin : nullptr; }
 
+Registry& tabRegistry() {
+  static Win32Registry direct;
+  static TabRegistry registry(direct, broker());
+  return registry;
+}
+
 SettingsStore& settingsStore() {
-  static Win32Registry registry;
   static Win32Messages messages(com::moduleInstance());
-  static SettingsStore store(registry, messages, sharedSettings());
+  static SettingsStore store(tabRegistry(), messages, sharedSettings());
   return store;
 }
 

@@ -12,6 +12,7 @@
 #include "core/shared_record.h"
 #include "core/win/shared_state.h"
 #include "platform/win/mutex_win.h"
+#include "platform/win/object_security.h"
 
 namespace qv {
 namespace {
@@ -24,7 +25,7 @@ struct SessionRecord {
 
   SessionRecord() {
     const std::string name(kSharedRecordName);
-    mapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+    mapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, win::sharedObjectAttributes(), PAGE_READWRITE, 0,
                                      static_cast<DWORD>(sizeof(SharedSettings)), name.c_str()));
     if (mapping) view.reset(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedSettings)));
     if (view) {

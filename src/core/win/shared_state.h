@@ -32,7 +32,11 @@ namespace qv::win {
 // successful attach.  Appends and clears hold the data mutex.
 std::span<std::uint8_t> historyRegion();
 
-// The settings store over the user's registry, the module's message boxes
+// The user's registry as this process may write it: directly, or through
+// the browser's broker in a Protected Mode tab (TabRegistry).
+Registry& tabRegistry();
+
+// The settings store over tabRegistry(), the module's message boxes
 // and sharedSettings().  Call only after the module has attached.
 SettingsStore& settingsStore();
 

@@ -2,11 +2,13 @@
 
 #include <new>
 
+#include "platform/win/object_security.h"
+
 namespace qv::win {
 
 std::unique_ptr<Win32NamedMutex> Win32NamedMutex::create(std::string_view name, DWORD* error) {
   const std::string n(name);
-  com::UniqueHandle h(CreateMutexA(nullptr, FALSE, n.c_str()));
+  com::UniqueHandle h(CreateMutexA(sharedObjectAttributes(), FALSE, n.c_str()));
   const DWORD e = h ? ERROR_SUCCESS : GetLastError();
   if (error) *error = e;
   if (!h) return nullptr;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "com/handle.h"
+#include "platform/win/object_security.h"
 
 namespace qv::win {
 namespace {
@@ -52,7 +53,7 @@ class Win32BackingFile final : public BackingFile {
     const std::string n(name);
     const DWORD fileSize = GetFileSize(file_.get(), nullptr);
     const DWORD size = fileSize == INVALID_FILE_SIZE ? minSize : std::max<DWORD>(fileSize, minSize);
-    return mappingOver(CreateFileMappingA(file_.get(), nullptr, PAGE_READWRITE, 0, size, n.c_str()));
+    return mappingOver(CreateFileMappingA(file_.get(), sharedObjectAttributes(), PAGE_READWRITE, 0, size, n.c_str()));
   }
 
  private:

@@ -13,13 +13,12 @@
 namespace qv::ui::win {
 
 void showOptionsForWindow(const WindowParts& window, int startPage) {
-  static qv::win::Win32Registry registry;
   static qv::win::Win32Sound sound;
   qv::win::Win32Messages messages(com::moduleInstance());
   SheetEnvironment env;
   env.resources = com::moduleInstance();
   env.settings = &sharedSettings();
-  env.registry = &registry;
+  env.registry = &qv::win::tabRegistry();
   env.messages = &messages;
   env.sound = &sound;
   env.optionsMutex = window.optionsMutex;

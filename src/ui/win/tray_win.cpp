@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/win/object_security.h"
 #include "ui/tray.h"
 
 namespace qv::ui::win {
@@ -52,7 +53,7 @@ class TrayObject final : public TrayShell {
   explicit TrayObject(TrayContext context) : context_(std::move(context)), owner_(*this, *context_.settings) {}
 
   GuardResult acquireGuard() override {
-    HANDLE h = CreateMutexA(nullptr, FALSE, std::string(kTrayMutexName).c_str());
+    HANDLE h = CreateMutexA(qv::win::sharedObjectAttributes(), FALSE, std::string(kTrayMutexName).c_str());
     const DWORD error = GetLastError();
     if (!h) return GuardResult::Failed;
     if (error == ERROR_ALREADY_EXISTS) {

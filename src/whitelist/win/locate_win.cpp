@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <oleauto.h>
 #include <shlobj.h>
+#include <knownfolders.h>
 
 #include <vector>
 
@@ -38,6 +39,22 @@ std::optional<std::string> Win32LocateEnvironment::personalFolder() {
   if (!SHGetSpecialFolderPathA(nullptr, path, CSIDL_PERSONAL, FALSE)) return std::nullopt;
   path[MAX_PATH] = '\0';
   return std::string(path);
+}
+
+std::optional<std::string> Win32LocateEnvironment::sharedLowFolder() {
+  PWSTR base = nullptr;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppDataLow, 0, nullptr, &base)) || !base) {
+    CoTaskMemFree(base);
+    return std::nullopt;
+  }
+  std::wstring folder(base);
+  CoTaskMemFree(base);
+  for (const wchar_t* part : {L"\\Harrowlyn", L"\\Quillvane"}) {
+    folder += part;
+    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return std::nullopt;
+  }
+  // The file port speaks the ANSI code page: a folder it cannot spell is no folder.
+  return qv::com::narrowExact(folder);
 }
 
 void setPubErrorInfo(const std::string& text, std::int32_t hresult) {

@@ -17,6 +17,9 @@ class Win32LocateEnvironment final : public LocateEnvironment {
   ModuleFileName moduleFileName() override;
   // SHGetSpecialFolderPathA(CSIDL_PERSONAL), not creating the folder.
   std::optional<std::string> personalFolder() override;
+  // "Harrowlyn\Quillvane" under FOLDERID_LocalAppDataLow (which processes of
+  // every integrity level of the user write), made when missing.
+  std::optional<std::string> sharedLowFolder() override;
 };
 
 // Sets `text` as the calling thread's COM error information, with the
