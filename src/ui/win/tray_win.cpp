@@ -19,8 +19,6 @@ constexpr UINT_PTR kCheckMarkSubclassId = 0x51564D4E;
 
 class TrayObject;
 
-// The process's tray object and the window it owns.  Only the owner's
-// thread touches the object; the lock guards the slot itself.
 // The shell call, replaceable by tests that need a shell which times out.
 BOOL(WINAPI* g_notify)(DWORD, PNOTIFYICONDATAA) = &Shell_NotifyIconA;
 
@@ -31,6 +29,8 @@ UINT taskbarCreatedMessage() {
   return id;
 }
 
+// The process's tray object and the window it owns.  Only the owner's
+// thread touches the object; the lock guards the slot itself.
 std::mutex g_lock;
 std::unique_ptr<TrayObject> g_tray;
 const void* g_owner = nullptr;
