@@ -52,9 +52,9 @@ class ClassFactory final : public IClassFactory {
 
  private:
   ~ClassFactory() = default;
+  ModuleLock lock_;  // first: let go after every other member
   LONG refs_ = 0;
   Creator create_;
-  ModuleLock lock_;
 };
 
 HRESULT makeFactory(Creator create, REFIID iid, void** out) {

@@ -49,8 +49,10 @@ class SimpleDualObject : public TypeInfoDispatch<Iface> {
   virtual bool answersAlso(REFIID) const { return false; }
 
  private:
-  LONG refs_ = 0;
+  // The lock is let go after the derived object's members (a base outlives
+  // them) and after the count.
   ModuleLock lock_;
+  LONG refs_ = 0;
 };
 
 }  // namespace qv::com

@@ -73,6 +73,7 @@ AddResult BrowserTable::Add(std::uint32_t frameWindow, std::uint32_t pubObject, 
                             std::uint32_t processId) {
   MutexLock lock(lock_, kBrowserTableWaitMs);
   if (!lock.owned()) return AddResult::Busy;
+  retryLocked();
   const int n = freeEnded(Count());
   for (int i = 0; i < n; ++i) {
     const BrowserEntry& e = s_.browserTable[i];
@@ -100,7 +101,39 @@ AddResult BrowserTable::Add(std::uint32_t frameWindow, std::uint32_t pubObject, 
 
 RemoveResult BrowserTable::Remove(std::uint32_t pubObject, std::uint32_t frameWindow, std::uint32_t processId) {
   MutexLock lock(lock_, kBrowserTableWaitMs);
-  if (!lock.owned()) return RemoveResult::Busy;
+  if (!lock.owned()) {
+    std::lock_guard g(pendingLock_);
+    pending_.push_back({pubObject, frameWindow, processId});
+    return RemoveResult::Busy;
+  }
+  retryLocked();
+  return removeLocked(pubObject, frameWindow, processId);
+}
+
+std::size_t BrowserTable::RetryPending() {
+  {
+    std::lock_guard g(pendingLock_);
+    if (pending_.empty()) return 0;
+  }
+  MutexLock lock(lock_, kBrowserTableWaitMs);
+  if (lock.owned()) retryLocked();
+  std::lock_guard g(pendingLock_);
+  return pending_.size();
+}
+
+void BrowserTable::retryLocked() {
+  std::vector<PendingRemoval> due;
+  {
+    std::lock_guard g(pendingLock_);
+    due.swap(pending_);
+  }
+  // Removed or already gone (freed with its ended process, say): either
+  // way nothing is left to do for it.
+  for (const PendingRemoval& r : due) removeLocked(r.pubObject, r.frameWindow, r.processId);
+}
+
+RemoveResult BrowserTable::removeLocked(std::uint32_t pubObject, std::uint32_t frameWindow,
+                                        std::uint32_t processId) {
   const int n = Count();
   int found = -1;
   for (int i = 0; i < n && found < 0; ++i) {

@@ -16,6 +16,11 @@
 // creation time than the entry recorded (its id was given to a later
 // process).  A process that cannot be asked keeps its entries.
 //
+// A Remove that times out is not lost: the table remembers it and tries it
+// again under the lock of this process's next Add, or when RetryPending is
+// called (by a helper object as it goes), so a busy moment never costs a
+// slot for the rest of the session.
+//
 // The shared record is untrusted: a browserCount outside 0..100 is clamped
 // for every read, and Add/Remove repair it on their next update.
 //
@@ -66,8 +71,12 @@ class BrowserTable {
   AddResult Add(std::uint32_t frameWindow, std::uint32_t pubObject, std::uint32_t threadId,
                 std::uint32_t processId);
   // Removes the first entry with that pubObject, frameWindow and processId;
-  // later entries move one place down.
+  // later entries move one place down.  Busy: the removal is remembered and
+  // tried again later (above).
   RemoveResult Remove(std::uint32_t pubObject, std::uint32_t frameWindow, std::uint32_t processId);
+  // Tries the remembered removals now (waiting for the lock only when there
+  // are any); returns how many are still waiting.
+  std::size_t RetryPending();
 
   // The pubObject of the first entry of this process with that thread.
   std::optional<std::uint32_t> FindByThread(std::uint32_t threadId, std::uint32_t processId) const;
@@ -86,10 +95,20 @@ class BrowserTable {
   // Drops the entries of ended processes from the first n (under the
   // lock); returns how many remain.
   int freeEnded(int n);
+  // Remove's work, with the lock held.
+  RemoveResult removeLocked(std::uint32_t pubObject, std::uint32_t frameWindow, std::uint32_t processId);
+  // The remembered removals, with the lock held.
+  void retryLocked();
+
+  struct PendingRemoval {
+    std::uint32_t pubObject, frameWindow, processId;
+  };
 
   SharedSettings& s_;
   NamedMutex* lock_;
   ProcessDirectory* processes_;
+  std::mutex pendingLock_;  // guards pending_ (the threads of this process)
+  std::vector<PendingRemoval> pending_;
 };
 
 // Add, with the messages of a failed attach: "IDS_ERR_TOOMANYWINDOWS" (this

@@ -67,9 +67,13 @@ class Held {
   Held& operator=(const Held&) = delete;
   bool take(std::uint32_t ms) {
     if (!m_) return false;
-    held_ = owns(m_->wait(ms));
+    const WaitResult r = m_->wait(ms);
+    held_ = owns(r);
+    abandoned_ = r == WaitResult::Abandoned;
     return held_;
   }
+  // The last take was granted because the previous owner died holding it.
+  bool abandoned() const { return abandoned_; }
   void release() {
     if (held_) m_->release();
     held_ = false;
@@ -79,6 +83,7 @@ class Held {
  private:
   NamedMutex* m_;
   bool held_ = false;
+  bool abandoned_ = false;
 };
 
 // Saving steps 2-7 (after OK, data mutex held).
@@ -235,6 +240,11 @@ OptionsOutcome showOptions(const OptionsPorts& p, int startPage) {
     p.messages.showString(IDS_ERR_OPTIONSBUSY);
     return OptionsOutcome::Refused;
   }
+  // A thread that died showing a sheet (its browser crashed or was ended)
+  // left the flag set; the mutex it abandoned says so.  While any browser
+  // process keeps the shared record alive the flag would refuse every later
+  // request.
+  if (options.abandoned()) shared::store(p.settings.optionsDialogOpen, 0);
   if (shared::load(p.settings.optionsDialogOpen) == 1) {
     options.release();
     p.messages.showString(IDS_ERR_OPTIONSBUSY);

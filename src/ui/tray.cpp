@@ -65,31 +65,46 @@ void runMenuCommand(const MenuCommand& c, SettingsStore& store, const std::funct
   }
 }
 
-bool TrayOwner::show() {
+bool TrayOwner::show(bool balloon) {
   if (!window_) window_ = shell_.createWindow();
   if (!window_) return false;
   std::optional<std::string_view> tip;
-  if (tipsOn_) tip = kTips[static_cast<std::size_t>(chooseTip([this] { return shell_.random(); }))];
-  return shell_.addIcon(tip);
+  if (balloon) tip = kTips[static_cast<std::size_t>(chooseTip([this] { return shell_.random(); }))];
+  attempted_ = true;
+  const bool ok = shell_.addIcon(tip);
+  everShown_ = everShown_ || ok;
+  return ok;
 }
 
 void TrayOwner::ensure() {
   if (owner_) {
-    // The icon may have been refused (no tray at logon yet): try again on
-    // every tick until the shell takes it.
-    if (!shown_) shown_ = show();
+    if (shown_) return;
+    // A failed add may have added the icon all the same (the shell timed
+    // out): the shell is asked first, and only an icon it does not hold is
+    // added again, on every tick until it takes it.
+    if (attempted_ && shell_.modifyIcon()) {
+      shown_ = everShown_ = true;
+      return;
+    }
+    shown_ = show(tipsOn_);
     return;
   }
   if (shell_.acquireGuard() != GuardResult::Created) return;
   owner_ = true;
   tipsOn_ = settings_.enableTips != 0;
-  shown_ = show();
+  shown_ = show(tipsOn_);
+}
+
+void TrayOwner::shellRestarted() {
+  if (!owner_ || !window_) return;
+  // The new notification area holds nothing: no confirmation is needed.
+  shown_ = show(tipsOn_ && !everShown_);
 }
 
 void TrayOwner::remove() {
   if (!owner_) return;
-  if (shown_) shell_.deleteIcon();
-  shown_ = false;
+  if (shown_ || attempted_) shell_.deleteIcon();
+  shown_ = attempted_ = false;
   if (window_) shell_.destroyWindow();
   window_ = false;
   shell_.releaseGuard();

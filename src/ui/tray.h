@@ -108,8 +108,12 @@ class TrayShell {
   virtual bool createWindow() = 0;
   virtual void destroyWindow() = 0;
   // Adds the icon (tooltip, callback message); with a balloon when `tip`
-  // is set.  False when the shell refused.
+  // is set.  False when the shell refused, or did not answer in time: the
+  // icon may be in the notification area all the same.
   virtual bool addIcon(std::optional<std::string_view> tip) = 0;
+  // Modifies the icon (tooltip, callback message, no balloon): true only
+  // when the shell holds it, which is how a failed add is confirmed.
+  virtual bool modifyIcon() = 0;
   virtual void deleteIcon() = 0;
   // One draw of the seeded pseudo-random generator.
   virtual int random() = 0;
@@ -122,10 +126,17 @@ class TrayOwner {
   TrayOwner(TrayShell& shell, const SharedSettings& settings) : shell_(shell), settings_(settings) {}
 
   // Becomes the owner if nobody is; an owner whose icon is not in the
-  // notification area yet (the shell's tray was not up, say) adds it again.
+  // notification area yet (the shell's tray was not up, say) adds it again,
+  // after asking the shell whether a failed add did add it after all (a
+  // shell that timed out), so that the icon is never there twice.
   void ensure();
-  // Takes the icon away and gives the guard up so that another window can
-  // take the tray over.
+  // The shell's notification area was created anew (Explorer restarted,
+  // "TaskbarCreated"): it holds none of the old icons, so the owner adds
+  // its icon again with its tooltip; the balloon only if it never showed.
+  void shellRestarted();
+  // Takes the icon away (whenever an add was tried, since a failed add may
+  // have added it) and gives the guard up so that another window can take
+  // the tray over.
   void remove();
 
   bool owner() const { return owner_; }
@@ -133,7 +144,7 @@ class TrayOwner {
   bool tipsOn() const { return tipsOn_; }
 
  private:
-  bool show();
+  bool show(bool balloon);
 
   TrayShell& shell_;
   const SharedSettings& settings_;
@@ -141,6 +152,8 @@ class TrayOwner {
   bool window_ = false;
   bool shown_ = false;
   bool tipsOn_ = false;
+  bool attempted_ = false;  // an add was sent to the shell since the last delete
+  bool everShown_ = false;  // an add succeeded (the balloon has been shown)
 };
 
 }  // namespace qv::ui

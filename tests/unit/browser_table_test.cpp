@@ -2,6 +2,7 @@
 // updates from many threads at once.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -94,6 +95,41 @@ TEST(BrowserTable, LockTimeOutReportsBusyAndChangesNothing) {
   EXPECT_EQ(x.m.releases, releasesBefore);
   BrowserTable unlocked(x.s, nullptr);
   EXPECT_EQ(unlocked.Add(103, 3, 13, kPid), AddResult::Busy);
+}
+
+// A Remove that met a busy table is tried again: by the next Add (under
+// that Add's own wait) or by RetryPending, which does not wait at all when
+// nothing is remembered.
+TEST(BrowserTable, BusyRemoveIsRetriedByTheNextAddOrRetryPending) {
+  struct Row {
+    const char* what;
+    std::function<void(BrowserTable&)> later;
+    std::vector<std::uint32_t> left;
+  } rows[] = {
+      {"next Add", [](BrowserTable& t) { EXPECT_EQ(t.Add(103, 3, 13, kPid), AddResult::Added); }, {2, 3}},
+      {"RetryPending", [](BrowserTable& t) { EXPECT_EQ(t.RetryPending(), 0u); }, {2}},
+      {"next Remove", [](BrowserTable& t) { EXPECT_EQ(t.Remove(2, 102, kPid), RemoveResult::Removed); }, {}},
+  };
+  for (const Row& r : rows) {
+    Table x;
+    x.t.Add(101, 1, 11, kPid);
+    x.t.Add(102, 2, 12, kPid);
+    x.m.script = {qv::WaitResult::Timeout, qv::WaitResult::Timeout};
+    EXPECT_EQ(x.t.Remove(1, 101, kPid), RemoveResult::Busy) << r.what;
+    EXPECT_EQ(x.t.RetryPending(), 1u) << r.what << ": still busy, still remembered";
+    EXPECT_EQ(pubs(x.t), (std::vector<std::uint32_t>{1, 2})) << r.what;
+    r.later(x.t);
+    EXPECT_EQ(pubs(x.t), r.left) << r.what;
+    const int waits = x.m.waits;
+    EXPECT_EQ(x.t.RetryPending(), 0u) << r.what;
+    EXPECT_EQ(x.m.waits, waits) << r.what << ": nothing remembered, nothing waited for";
+    EXPECT_EQ(x.m.held, 0) << r.what;
+  }
+  // An entry gone meanwhile (freed with its process, say) is simply forgotten.
+  Table y;
+  y.m.script = {qv::WaitResult::Timeout};
+  EXPECT_EQ(y.t.Remove(9, 109, kPid), RemoveResult::Busy);
+  EXPECT_EQ(y.t.RetryPending(), 0u);
 }
 
 TEST(BrowserTable, AbandonedLockIsOwnedAndReleased) {

@@ -160,6 +160,35 @@ TEST(OptionsOpen, AbandonedMutexesCountAsObtainedAndAreReleased) {
   w.expectClosed("abandoned");
 }
 
+// The flag left at 1 by a sheet whose thread died: only a mutex granted as
+// abandoned proves that the sheet is gone.
+TEST(OptionsOpen, StaleOpenFlagIsClearedOnlyByAnAbandonedOptionsMutex) {
+  struct Case {
+    WaitResult options;
+    OptionsOutcome outcome;
+    std::int32_t flagAfter;
+  } cases[] = {
+      {WaitResult::Abandoned, OptionsOutcome::Saved, 0},
+      {WaitResult::Obtained, OptionsOutcome::Refused, 1},  // this thread's own open sheet
+      {WaitResult::Timeout, OptionsOutcome::Refused, 1},
+  };
+  for (const Case& c : cases) {
+    World w;
+    w.s.optionsDialogOpen = 1;
+    w.options.script = {c.options};
+    bool sawFlag = false;
+    w.host.sheet = [&](SheetValues&, int) {
+      sawFlag = w.s.optionsDialogOpen == 1;
+      return 1;
+    };
+    EXPECT_EQ(w.show(), c.outcome) << static_cast<int>(c.options);
+    EXPECT_EQ(w.s.optionsDialogOpen, c.flagAfter) << static_cast<int>(c.options);
+    EXPECT_EQ(sawFlag, c.outcome == OptionsOutcome::Saved) << "the new sheet holds the flag itself";
+    EXPECT_EQ(w.options.held, 0);
+    EXPECT_EQ(w.data.held, 0);
+  }
+}
+
 TEST(OptionsOpen, SecondRequestFromInsideTheSheetIsRefusedAndTheFirstGoesOn) {
   World w;
   w.host.sheet = [&](SheetValues&, int) {

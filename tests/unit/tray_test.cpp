@@ -43,17 +43,33 @@ class FakeTrayShell final : public qv::ui::TrayShell {
   bool addIcon(std::optional<std::string_view> tip) override {
     log.push_back(tip ? "add+balloon" : "add");
     if (tip) tips.emplace_back(*tip);
-    if (addResults.empty()) return true;
-    const bool ok = addResults.front();
-    addResults.pop_front();
+    bool ok = true;
+    if (!addResults.empty()) {
+      ok = addResults.front();
+      addResults.pop_front();
+    }
+    if (ok || addsAnyway) {
+      if (holds) ++duplicates;
+      holds = true;
+    }
     return ok;
   }
-  void deleteIcon() override { log.push_back("delete"); }
+  bool modifyIcon() override {
+    log.push_back("modify");
+    return holds;
+  }
+  void deleteIcon() override {
+    log.push_back("delete");
+    holds = false;
+  }
   int random() override { return 3; }
 
   std::vector<std::string> log;
   std::vector<std::string> tips;
-  std::deque<bool> addResults;
+  std::deque<bool> addResults;  // what each add reports; true once they run out
+  bool addsAnyway = false;        // a failed add still puts the icon there (a shell time-out)
+  bool holds = false;             // the notification area holds the icon
+  int duplicates = 0;             // adds of an icon already held
   bool failGuard = false;
   bool windowOk = true;
 
@@ -101,22 +117,75 @@ TEST(TrayOwnership, RefusedIconIsAddedAgainOnTheOwnersNextTick) {
   owner.ensure();
   EXPECT_TRUE(owner.shown());
   owner.ensure();
-  // One guard, one window, three adds; no delete for an icon never shown.
-  EXPECT_EQ(shell.log, (Log{"acquire", "window", "add+balloon", "add+balloon", "add+balloon"}));
+  // One guard, one window, three adds, each retry after the shell said it
+  // does not hold the icon.
+  EXPECT_EQ(shell.log, (Log{"acquire", "window", "add+balloon", "modify", "add+balloon", "modify", "add+balloon"}));
   owner.remove();
   EXPECT_EQ(shell.log.back(), "release");
 }
 
-TEST(TrayOwnership, RemoveOfARefusedIconDeletesNothing) {
+// A failed add may have added the icon (the shell timed out): it is never
+// added twice and never left behind.
+TEST(TrayOwnership, FailedAddIsConfirmedBeforeARetryAndDeletedOnRemove) {
+  struct Row {
+    const char* what;
+    std::deque<bool> adds;
+    bool addsAnyway;
+    int ticks;
+    Log log;
+  } rows[] = {
+      {"timed out but added", {false}, true, 2,
+       {"acquire", "window", "add+balloon", "modify", "delete", "destroy", "release"}},
+      {"refused, removed before a tick", {false}, false, 0, {"acquire", "window", "add+balloon", "delete", "destroy", "release"}},
+      {"refused, then taken", {false, true}, false, 2,
+       {"acquire", "window", "add+balloon", "modify", "add+balloon", "delete", "destroy", "release"}},
+      {"added at once", {}, false, 2, {"acquire", "window", "add+balloon", "delete", "destroy", "release"}},
+  };
+  for (const Row& r : rows) {
+    Session session;
+    SharedSettings settings;
+    FakeTrayShell shell(session);
+    shell.addResults = r.adds;
+    shell.addsAnyway = r.addsAnyway;
+    qv::ui::TrayOwner owner(shell, settings);
+    owner.ensure();
+    for (int i = 0; i < r.ticks; ++i) owner.ensure();
+    if (r.ticks > 0) EXPECT_TRUE(owner.shown()) << r.what;
+    owner.remove();
+    EXPECT_EQ(shell.log, r.log) << r.what;
+    EXPECT_FALSE(shell.holds) << r.what << ": a ghost icon is left";
+    EXPECT_EQ(shell.duplicates, 0) << r.what;
+  }
+}
+
+TEST(TrayOwnership, RestartedShellGetsTheIconBackWithoutASecondBalloon) {
   Session session;
   SharedSettings settings;
+  settings.enableTips = 1;
   FakeTrayShell shell(session);
-  shell.addResults = {false};
   qv::ui::TrayOwner owner(shell, settings);
+  owner.shellRestarted();  // not the owner yet: nothing
+  EXPECT_TRUE(shell.log.empty());
   owner.ensure();
-  owner.remove();
-  EXPECT_EQ(shell.log, (Log{"acquire", "window", "add+balloon", "destroy", "release"}));
-  EXPECT_FALSE(session.guardExists);
+  shell.holds = false;  // Explorer restarted: its new tray holds nothing
+  owner.shellRestarted();
+  EXPECT_TRUE(shell.holds);
+  EXPECT_TRUE(owner.shown());
+  EXPECT_EQ(shell.log, (Log{"acquire", "window", "add+balloon", "add"}));
+
+  // An owner whose icon was never taken still owes its balloon; one refused
+  // by the new shell too is tried again on the next tick.
+  Session other;
+  FakeTrayShell refused(other);
+  refused.addResults = {false, false, true};
+  qv::ui::TrayOwner late(refused, settings);
+  late.ensure();
+  late.shellRestarted();
+  EXPECT_FALSE(late.shown());
+  late.ensure();
+  EXPECT_TRUE(late.shown());
+  EXPECT_EQ(refused.log, (Log{"acquire", "window", "add+balloon", "add+balloon", "modify", "add+balloon"}));
+  EXPECT_EQ(refused.duplicates, 0);
 }
 
 TEST(TrayOwnership, FailedGuardOrWindowShowsNothing) {
@@ -151,7 +220,7 @@ TEST(TrayOwnership, TipsSettingIsTakenWhenTheTrayIsCreated) {
   settings.enableTips = 1;  // a later change reaches only the next owner
   owner.ensure();
   EXPECT_FALSE(owner.tipsOn());
-  EXPECT_EQ(shell.log, (Log{"acquire", "window", "add", "add"}));
+  EXPECT_EQ(shell.log, (Log{"acquire", "window", "add", "modify", "add"}));
 }
 
 TEST(TrayTips, DrawsUntilAValueFromZeroToTenComes) {

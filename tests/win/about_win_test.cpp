@@ -188,3 +188,49 @@ TEST(AboutPageWin, ClicksSpaceAndVisitedColour) {
 }
 
 }  // namespace
+
+namespace {
+
+// The links take part in the dialog's keyboard handling as in the sheet,
+// whose loop hands every message to IsDialogMessage first: Tab reaches
+// them, and Enter on a focused link opens it rather than being taken for
+// the dialog's default button (the sheet's OK).
+TEST(AboutPageWin, TabReachesTheLinksAndEnterOpensTheFocusedOne) {
+  AboutPage about(qvtest::module(), true);
+  ASSERT_NE(about.page, nullptr);
+  HyperlinkControl* web = qv::ui::win::aboutPageLink(about.page, false);
+  HyperlinkControl* mail = qv::ui::win::aboutPageLink(about.page, true);
+  ASSERT_TRUE(web && mail);
+  for (HyperlinkControl* link : {web, mail})
+    EXPECT_TRUE(GetWindowLongPtrA(link->window(), GWL_STYLE) & WS_TABSTOP);
+  EXPECT_EQ(GetNextDlgTabItem(about.page, web->window(), FALSE), mail->window());
+  EXPECT_EQ(GetNextDlgTabItem(about.page, mail->window(), FALSE), web->window());
+
+  std::vector<std::string> opened;
+  for (HyperlinkControl* link : {web, mail})
+    link->opener = [&](const std::string& t) {
+      opened.push_back(t);
+      return true;
+    };
+  auto press = [&](HWND focus, WPARAM key) {
+    SetFocus(focus);
+    PostMessageA(focus, WM_KEYDOWN, key, 1);
+    PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+    MSG m;
+    for (int i = 0; i < 10; ++i) {
+      while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (IsDialogMessageA(about.page, &m)) continue;
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+      }
+      Sleep(5);
+    }
+  };
+  press(web->window(), VK_RETURN);
+  press(mail->window(), VK_RETURN);
+  EXPECT_EQ(opened, (std::vector<std::string>{web->target(), mail->target()}));
+  press(web->window(), VK_TAB);
+  EXPECT_EQ(GetFocus(), mail->window());
+}
+
+}  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "options_sheet_test_support.h"
+#include "pub_test_support.h"
 #include "res/resource_ids.h"
 #include "ui/option_pages.h"
 #include "win_test_support.h"
@@ -504,6 +505,66 @@ TEST(OptionsSheetChild, DISABLED_SecondSheetIsRefused) {
   ASSERT_TRUE(run.join());
   EXPECT_EQ(run.outcome(), OptionsOutcome::Refused);
   EXPECT_EQ(run.messages.shown(), std::vector<std::string>{"#102"});
+}
+
+// A session record both processes map, standing in for the shared record
+// that another browser process keeps alive.
+constexpr const char kKilledRecord[] = "QvTestRecord-killed";
+constexpr const char kKilledReady[] = "QvTestSheet-killed-ready";
+
+SharedSettings* mapRecord(HANDLE mapping) {
+  return static_cast<SharedSettings*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedSettings)));
+}
+
+TEST(OptionsSheetChild, DISABLED_DiesWithTheSheetOpen) {
+  HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kKilledRecord);
+  HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, kKilledReady);
+  ASSERT_TRUE(mapping && ready);
+  SharedSettings* record = mapRecord(mapping);
+  ASSERT_TRUE(record);
+  const std::wstring list = scratchList("qv-options-killed-child.WL", "");
+  auto* run = new SheetThread(*record, "killed", list, ui::kPageAbout);  // never joined: the process ends
+  if (run->waitSheet()) SetEvent(ready);
+  TerminateProcess(GetCurrentProcess(), 7);
+}
+
+// A browser that ends with its sheet open leaves the open flag set in the
+// session's record and the options mutex abandoned: the next request opens
+// the sheet all the same.
+TEST(OptionsSheetWin, KilledProcessWithTheSheetOpenDoesNotStopTheNextSheet) {
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedSettings),
+                                      kKilledRecord);
+  ASSERT_TRUE(mapping);
+  SharedSettings* record = mapRecord(mapping);
+  ASSERT_TRUE(record);
+  *record = testRecord();
+  // This process keeps the options mutex in being, as other browsers do.
+  HANDLE options = CreateMutexA(nullptr, FALSE, "QvTestOptionsDlg-killed");
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, kKilledReady);
+  HANDLE child = qvtest::startChild("OptionsSheetChild.DISABLED_DiesWithTheSheetOpen",
+                                    {"GTEST_ALSO_RUN_DISABLED_TESTS=1"});
+  ASSERT_TRUE(child);
+  HANDLE both[2] = {ready, child};
+  EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 20000), WAIT_OBJECT_0) << "the child's sheet did not open";
+  EXPECT_EQ(qvtest::waitChild(child, 20000), 7);
+  CloseHandle(child);
+  EXPECT_EQ(record->optionsDialogOpen, 1) << "the dead sheet's flag";
+
+  const std::wstring list = scratchList("qv-options-killed.WL", "");
+  {
+    SheetThread run(*record, "killed", list, ui::kPageAbout);
+    HWND sheet = run.waitSheet();
+    EXPECT_TRUE(sheet) << "the next sheet was refused";
+    if (sheet) pressSheetButton(sheet, IDCANCEL);
+    ASSERT_TRUE(run.join());
+    EXPECT_EQ(run.outcome(), OptionsOutcome::Cancelled);
+    EXPECT_TRUE(run.messages.shown().empty());
+  }
+  EXPECT_EQ(record->optionsDialogOpen, 0);
+  UnmapViewOfFile(record);
+  CloseHandle(mapping);
+  CloseHandle(options);
+  CloseHandle(ready);
 }
 
 // Opening (ShowOptions to the first page painted) and saving after OK with

@@ -16,6 +16,7 @@
 #include "quillvane_i.h"
 #include "res/resource_ids.h"
 #include "standin_browser.h"
+#include "tray_test_support.h"
 #include "win_test_support.h"
 
 namespace {
@@ -263,6 +264,23 @@ TEST_F(StandIn, DocumentHostForwardsOrAnswersFixed) {
       {"Exec other", cmd->Exec(nullptr, 22, 0, nullptr, nullptr), S_OK},
   };
   for (const auto& f : fixed) EXPECT_EQ(f.got, f.expected) << f.name;
+  // Without a handler of the document's, the [out] pointers come back null.
+  {
+    void* const stale = reinterpret_cast<void*>(1);
+    LPOLESTR key = static_cast<LPOLESTR>(stale);
+    IDropTarget* drop = static_cast<IDropTarget*>(stale);
+    LPWSTR url = static_cast<LPWSTR>(stale);
+    IDataObject* data = static_cast<IDataObject*>(stale);
+    wchar_t address[] = L"http://x.example/";
+    EXPECT_EQ(ui->GetOptionKeyPath(&key, 0), E_FAIL);
+    EXPECT_EQ(ui->GetDropTarget(nullptr, &drop), S_OK);
+    EXPECT_EQ(ui->TranslateUrl(0, address, &url), S_FALSE);
+    EXPECT_EQ(ui->FilterDataObject(nullptr, &data), S_FALSE);
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(drop, nullptr);
+    EXPECT_EQ(url, nullptr);
+    EXPECT_EQ(data, nullptr);
+  }
   IDispatch* ext = reinterpret_cast<IDispatch*>(1);
   EXPECT_EQ(ui->GetExternal(&ext), S_FALSE);
   EXPECT_EQ(ext, nullptr);
@@ -304,6 +322,78 @@ TEST_F(StandIn, DocumentHostForwardsOrAnswersFixed) {
   browser->document->uiHandler.As(&a);
   pub.As(&b);
   EXPECT_EQ(a.Get(), b.Get());
+}
+
+// The browser quits, clears the site and lets the object go while the
+// object's sheet is open (all delivered by the sheet's modal loop): the
+// sheet goes on, OK still saves, and the object goes when the sheet does.
+TEST_F(StandIn, SheetOutlivesTheQuitAndLastReleaseOfItsObject) {
+  ASSERT_TRUE(browser->load(L"http://news.example/"));
+  ComPtr<IDocHostUIHandler> ui;
+  ASSERT_EQ(pub.As(&ui), S_OK);
+  ComPtr<IDispatch> external;
+  ASSERT_EQ(ui->GetExternal(&external), S_OK);
+  ui.Reset();
+  ComPtr<IPubDomExtender> extender;
+  ASSERT_EQ(external.As(&extender), S_OK);
+  external.Reset();
+
+  // A value the save rewrites, taken away first so that its return shows
+  // that the save ran.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, qvtest::kSettingsKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  DWORD savedTips = 0, size = sizeof savedTips;
+  const bool hadTips = RegQueryValueExA(key, "EnableTips", nullptr, nullptr, reinterpret_cast<BYTE*>(&savedTips), &size) ==
+                       ERROR_SUCCESS;
+  RegDeleteValueA(key, "EnableTips");
+
+  HANDLE released = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  browser->onAppMessage = [&](UINT msg) {
+    if (msg != WM_APP + 21) return;
+    quit();
+    pub->SetSite(nullptr);
+    pub.Reset();
+    browser->document.Reset();
+    SetEvent(released);
+  };
+  struct Driver {
+    DWORD thread;
+    HWND frame;
+    HANDLE released;
+    bool sawRelease = false;
+    static DWORD WINAPI run(void* p) {
+      auto* d = static_cast<Driver*>(p);
+      const std::string caption = qv::ui::win::sheetCaption(qvtest::module());
+      HWND sheet = qvtest::waitDialog(d->thread, caption.c_str(), nullptr);
+      if (!sheet) return 1;
+      PostMessageA(d->frame, WM_APP + 21, 0, 0);
+      d->sawRelease = WaitForSingleObject(d->released, 10000) == WAIT_OBJECT_0;
+      qvtest::pressSheetButton(sheet, IDOK);
+      return 0;
+    }
+  } driver{GetCurrentThreadId(), browser->hwnd, released};
+  HANDLE t = CreateThread(nullptr, 0, &Driver::run, &driver, 0, nullptr);
+  EXPECT_EQ(extender->EditOptions(), S_OK);
+  EXPECT_EQ(WaitForSingleObject(t, 15000), WAIT_OBJECT_0);
+  CloseHandle(t);
+  CloseHandle(released);
+  EXPECT_TRUE(driver.sawRelease) << "the quit and release ran while the sheet was open";
+  EXPECT_FALSE(pub) << "the test let its object go";
+
+  DWORD tips = 0;
+  size = sizeof tips;
+  EXPECT_EQ(RegQueryValueExA(key, "EnableTips", nullptr, nullptr, reinterpret_cast<BYTE*>(&tips), &size), ERROR_SUCCESS)
+      << "OK saved the settings";
+  if (hadTips) RegSetValueExA(key, "EnableTips", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&savedTips), sizeof savedTips);
+  else RegDeleteValueA(key, "EnableTips");
+  RegCloseKey(key);
+
+  // The object went with the sheet; its extender no longer reaches it.
+  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(qvtest::module(), "DllCanUnloadNow")));
+  EXPECT_EQ(canUnload(), S_FALSE) << "the test still holds the extender";
+  EXPECT_EQ(extender->EditOptions(), S_OK);  // no owner: nothing opens
+  extender.Reset();
+  EXPECT_EQ(canUnload(), S_OK);
 }
 
 TEST_F(StandIn, WindowErrorEventIsAnsweredTrue) {
@@ -601,11 +691,28 @@ TEST(PubAlone, SiteWithoutBrowser) {
   const int count = s->browserCount;
   ComPtr<IObjectWithSite> pub = standin::createPub();
   ASSERT_TRUE(pub);
+  // Whether the tray was free in the session before this object came.
+  HANDLE guard = OpenMutexA(SYNCHRONIZE, FALSE, "MutexForTray");
+  const bool trayFree = guard == nullptr;
+  if (guard) CloseHandle(guard);
   auto notABrowser = make<standin::ClientSite>();
   EXPECT_EQ(pub->SetSite(static_cast<IOleClientSite*>(notABrowser.Get())), S_OK);
   EXPECT_EQ(s->browserCount, count);
+  if (trayFree) {
+    const qvtest::TrayWindows owned = qvtest::trayWindows();
+    EXPECT_EQ(owned.count, 1) << "the object was offered the tray";
+    EXPECT_EQ(owned.process, GetCurrentProcessId());
+  }
   IObjectWithSite* raw = pub.Detach();
   EXPECT_EQ(raw->Release(), 0u);
+  // The tray went with its owner: no window left for the shell to call, and
+  // the guard is free for the next window.
+  if (trayFree) {
+    EXPECT_EQ(qvtest::trayWindows().count, 0);
+    guard = OpenMutexA(SYNCHRONIZE, FALSE, "MutexForTray");
+    EXPECT_EQ(guard, nullptr) << "the tray guard is still held";
+    if (guard) CloseHandle(guard);
+  }
 }
 
 }  // namespace

@@ -148,6 +148,84 @@ TEST(TrayWin, BalloonOnlyWithTipsOnAndTheIconIsInTheTray) {
   }
 }
 
+// Whether the shell's notification area holds the icon of `tray` now: a
+// modify succeeds only for an icon the shell has.
+bool shellHolds(HWND tray) {
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof data;
+  data.hWnd = tray;
+  data.uID = qv::ui::kTrayIconId;
+  data.uFlags = NIF_TIP;
+  lstrcpynA(data.szTip, qv::ui::kTrayTooltip.data(), sizeof data.szTip);
+  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+void deleteFromShell(HWND tray) {
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof data;
+  data.hWnd = tray;
+  data.uID = qv::ui::kTrayIconId;
+  Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+TEST(TrayWin, TaskbarCreatedAddsTheIconAgainAndTheImageIsTheSmallOne) {
+  TrayWorld world;
+  world.settings.enableTips = 0;
+  qv::ui::win::ensureTray(&kOwnerKey, world.context());
+  HWND tray = qv::ui::win::trayWindow();
+  ASSERT_NE(tray, nullptr);
+  ASSERT_TRUE(shellHolds(tray));
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(qv::ui::win::trayIcon(), &info));
+  BITMAP bits{};
+  GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bits, &bits);
+  EXPECT_EQ(bits.bmWidth, GetSystemMetrics(SM_CXSMICON));
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+
+  // Explorer restarts: its new notification area holds none of the old
+  // icons and tells every top-level window so.
+  deleteFromShell(tray);
+  ASSERT_FALSE(shellHolds(tray));
+  SendMessageA(tray, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(shellHolds(tray)) << "the icon was not added again";
+  EXPECT_TRUE(qv::ui::win::trayIconShown());
+  EXPECT_EQ(qv::ui::win::trayIconFlags() & NIF_INFO, 0u);
+  qv::ui::win::removeTray(&kOwnerKey);
+  EXPECT_FALSE(shellHolds(tray));
+}
+
+// A shell that adds the icon and then reports failure (it timed out).
+struct SlowShell {
+  static inline int adds = 0;
+  static BOOL WINAPI notify(DWORD message, PNOTIFYICONDATAA data) {
+    const BOOL ok = Shell_NotifyIconA(message, data);
+    if (message != NIM_ADD) return ok;
+    ++adds;
+    return FALSE;
+  }
+};
+
+TEST(TrayWin, AddThatTimedOutIsConfirmedNotRepeatedAndLeavesNoGhost) {
+  TrayWorld world;
+  world.settings.enableTips = 0;
+  SlowShell::adds = 0;
+  const auto system = qv::ui::win::setShellNotifyCall(&SlowShell::notify);
+  qv::ui::win::ensureTray(&kOwnerKey, world.context());
+  HWND tray = qv::ui::win::trayWindow();
+  ASSERT_NE(tray, nullptr);
+  EXPECT_FALSE(qv::ui::win::trayIconShown());
+  EXPECT_TRUE(shellHolds(tray)) << "the slow shell did add it";
+  // The owner's next ticks ask the shell instead of adding a second icon.
+  qv::ui::win::ensureTray(&kOwnerKey, world.context());
+  qv::ui::win::ensureTray(&kOwnerKey, world.context());
+  EXPECT_TRUE(qv::ui::win::trayIconShown());
+  EXPECT_EQ(SlowShell::adds, 1);
+  qv::ui::win::removeTray(&kOwnerKey);
+  EXPECT_FALSE(shellHolds(tray)) << "a ghost icon is left in the notification area";
+  qv::ui::win::setShellNotifyCall(system);
+}
+
 // While a command menu is open: its check marks and a picture of it; then
 // a key press chooses an item (`keys` down presses, then Enter) or Escape.
 struct MenuProbe {

@@ -23,10 +23,15 @@
 #include "core/win/browser_events.h"
 #include "quillvane_i.h"
 
-namespace qv::com {
+namespace qv::content::win {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using com::Bstr;
+using com::guarded;
+using com::narrowBstr;
+using com::SimpleDualObject;
+using com::Variant;
 
 constexpr DISPID kMouseDown = -605;    // DISPID_HTMLDOCUMENTEVENTS2_ONMOUSEDOWN
 constexpr DISPID kWindowError = 1002;  // DISPID_HTMLWINDOWEVENTS2_ONERROR
@@ -154,10 +159,12 @@ HRESULT createWindowEventHandlerFor(IDispatch** out) {
   return make<WindowEventHandler>(IID_IDispatch, reinterpret_cast<void**>(out));
 }
 
-// Created on their own (through the class factory) the sinks serve no CPub.
-HRESULT createDocEventHandler(REFIID iid, void** out) {
-  return make<DocEventHandler>(iid, out, std::shared_ptr<int*>());
-}
-HRESULT createWindowEventHandler(REFIID iid, void** out) { return make<WindowEventHandler>(iid, out); }
+}  // namespace qv::content::win
 
-}  // namespace qv::com
+// Created on their own (through the class factory) the sinks serve no CPub.
+HRESULT qv::com::createDocEventHandler(REFIID iid, void** out) {
+  return content::win::make<content::win::DocEventHandler>(iid, out, std::shared_ptr<int*>());
+}
+HRESULT qv::com::createWindowEventHandler(REFIID iid, void** out) {
+  return content::win::make<content::win::WindowEventHandler>(iid, out);
+}

@@ -104,15 +104,17 @@ bool releaseFrame(FrameLink* link) {
     delete link;  // gone without WM_NCDESTROY reaching us (another thread's destruction)
     return true;
   }
-  if (GetWindowLongPtrW(w, GWLP_WNDPROC) == link->mechanism) {
+  // The record goes only with the subclass: a removal the system refused
+  // leaves frameProc reading it, so it stays as the pass-through.
+  if (GetWindowLongPtrW(w, GWLP_WNDPROC) == link->mechanism && RemoveWindowSubclass(w, frameProc, kFrameSubclassId)) {
     RemovePropW(w, kLinkProp);
-    RemoveWindowSubclass(w, frameProc, kFrameSubclassId);
     delete link;
     return true;
   }
-  // A later procedure sits on top of the subclass mechanism.  Leave ours as
-  // a pass-through (it removes itself at WM_NCDESTROY) and keep this module
-  // loaded for as long as the process lives.
+  // A later procedure sits on top of the subclass mechanism, or the removal
+  // failed.  Leave ours as a pass-through (it removes itself at
+  // WM_NCDESTROY) and keep this module loaded for as long as the process
+  // lives.
   HMODULE self = nullptr;
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                      reinterpret_cast<LPCWSTR>(&frameProc), &self);

@@ -35,6 +35,7 @@ FrameLink* subclassFrame(core::win::Pub& pub, HWND window);
 // ours without the subclass calls, removing ours would cut it out on some
 // systems: ours then stays as a pass-through and the module is pinned in
 // the process, so that the pass-through never points into unloaded code.
+// A removal that the system refuses is treated the same way.
 // Returns whether the subclass was removed.
 bool releaseFrame(FrameLink* link);
 

@@ -13,16 +13,20 @@
 #include <vector>
 
 #include "content/sweep.h"
-#include "content/win/com_owners.h"
+#include "com/bstr.h"
+#include "com/utf8.h"
+#include "com/variant.h"
 
 namespace qv::content::win {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using com::Bstr;
+using com::Variant;
 
 std::optional<std::string> textOf(HRESULT hr, const Bstr& text) {
   if (FAILED(hr) || !text.get()) return std::nullopt;
-  return utf8FromBstr(text);
+  return com::utf8(text.view());
 }
 
 // An inline style value as the floating rule's facts: Empty when the
@@ -69,35 +73,35 @@ class MshtmlElement final : public page::Element {
     IHTMLElement* e = element();
     if (!e) return std::nullopt;
     Bstr v;
-    const HRESULT hr = e->get_id(v.receive());
+    const HRESULT hr = e->get_id(v.Receive());
     return textOf(hr, v);
   }
   std::optional<std::string> computedDisplay() override {
     IHTMLCurrentStyle* c = current();
     if (!c) return std::nullopt;
     Bstr v;
-    const HRESULT hr = c->get_display(v.receive());
+    const HRESULT hr = c->get_display(v.Receive());
     return textOf(hr, v);
   }
   std::optional<std::string> computedPosition() override {
     IHTMLCurrentStyle* c = current();
     if (!c) return std::nullopt;
     Bstr v;
-    const HRESULT hr = c->get_position(v.receive());
+    const HRESULT hr = c->get_position(v.Receive());
     return textOf(hr, v);
   }
   page::InlineValue inlineTop() override {
     IHTMLStyle* s = style();
     if (!s) return page::InlineValue::NoStyle;
     Variant v;
-    const HRESULT hr = s->get_top(v.receive());
+    const HRESULT hr = s->get_top(v.Receive());
     return classify(hr, v);
   }
   page::InlineValue inlineZIndex() override {
     IHTMLStyle* s = style();
     if (!s) return page::InlineValue::NoStyle;
     Variant v;
-    const HRESULT hr = s->get_zIndex(v.receive());
+    const HRESULT hr = s->get_zIndex(v.Receive());
     return classify(hr, v);
   }
   std::optional<page::Offsets> offsets() override {
@@ -111,21 +115,21 @@ class MshtmlElement final : public page::Element {
     ComPtr<IHTMLObjectElement> o;
     if (!item_ || FAILED(item_.As(&o)) || !o) return std::nullopt;
     Bstr v;
-    const HRESULT hr = o->get_classid(v.receive());
+    const HRESULT hr = o->get_classid(v.Receive());
     return textOf(hr, v);
   }
   std::optional<std::string> embedSource() override {
     ComPtr<IHTMLEmbedElement> o;
     if (!item_ || FAILED(item_.As(&o)) || !o) return std::nullopt;
     Bstr v;
-    const HRESULT hr = o->get_src(v.receive());
+    const HRESULT hr = o->get_src(v.Receive());
     return textOf(hr, v);
   }
   std::optional<std::string> imageSource() override {
     IHTMLImgElement* img = image();
     if (!img) return std::nullopt;
     Bstr v;
-    const HRESULT hr = img->get_src(v.receive());
+    const HRESULT hr = img->get_src(v.Receive());
     return textOf(hr, v);
   }
   std::optional<page::ImageSize> imageSize() override {
@@ -199,9 +203,9 @@ class MshtmlCollection final : public page::Collection {
   page::Element* item(std::int32_t index) override {
     current_.reset(nullptr);
     // Name and index are the same integer variant.
-    Variant name(static_cast<long>(index)), at(static_cast<long>(index));
+    Variant name(static_cast<std::int32_t>(index)), at(static_cast<std::int32_t>(index));
     ComPtr<IDispatch> item;
-    if (FAILED(c_->item(name.in(), at.in(), &item)) || !item) return nullptr;
+    if (FAILED(c_->item(name.get(), at.get(), &item)) || !item) return nullptr;
     current_.reset(std::move(item));
     return &current_;
   }
@@ -218,9 +222,9 @@ class MshtmlDocument final : public page::Document {
   std::unique_ptr<page::Collection> elementsByTag(const char* tag) override {
     ComPtr<IHTMLElementCollection> all;
     if (FAILED(d_->get_all(&all)) || !all) return nullptr;
-    Variant name(wideFromUtf8(tag).c_str());
+    Variant name(Bstr(com::widenUtf8(tag)));
     ComPtr<IDispatch> found;
-    if (FAILED(all->tags(name.in(), &found)) || !found) return nullptr;
+    if (FAILED(all->tags(name.get(), &found)) || !found) return nullptr;
     ComPtr<IHTMLElementCollection> list;
     if (FAILED(found.As(&list)) || !list) return nullptr;
     return std::make_unique<MshtmlCollection>(std::move(list));
@@ -267,7 +271,7 @@ constexpr DWORD kLocalPathChars = 4096;
 
 page::CacheAnswer WinInetUrlCache::query(const std::string& address, std::uint32_t bufferBytes) {
   page::CacheAnswer answer;
-  const std::wstring url = wideFromUtf8(address);
+  const std::wstring url = com::widenUtf8(address);
   if (url.empty() || bufferBytes < sizeof(DWORD)) return answer;
   std::vector<BYTE> buffer;
   try {
@@ -288,7 +292,7 @@ page::CacheAnswer WinInetUrlCache::query(const std::string& address, std::uint32
       if (begin >= buffer.data() && begin < end) {
         const std::size_t room = static_cast<std::size_t>(end - begin) / sizeof(wchar_t);
         const std::size_t n = wcsnlen(info->lpszLocalFileName, std::min<std::size_t>(room, kLocalPathChars));
-        if (n < kLocalPathChars && n < room) answer.localPath = utf8FromWide(info->lpszLocalFileName, n);
+        if (n < kLocalPathChars && n < room) answer.localPath = com::utf8(std::wstring_view(info->lpszLocalFileName, n));
       }
     }
     return answer;
@@ -304,7 +308,7 @@ page::CacheAnswer WinInetUrlCache::query(const std::string& address, std::uint32
 }
 
 std::optional<std::string> WinInetUrlCache::download(const std::string& address) {
-  const std::wstring url = wideFromUtf8(address);
+  const std::wstring url = com::widenUtf8(address);
   if (url.empty()) return std::nullopt;
   std::vector<wchar_t> path(kLocalPathChars, L'\0');
   if (FAILED(URLDownloadToCacheFileW(nullptr, url.c_str(), path.data(), kLocalPathChars, 0, nullptr)))
@@ -312,12 +316,12 @@ std::optional<std::string> WinInetUrlCache::download(const std::string& address)
   path.back() = L'\0';
   const std::size_t n = wcsnlen(path.data(), kLocalPathChars);
   if (n == 0) return std::nullopt;
-  return utf8FromWide(path.data(), n);
+  return com::utf8(std::wstring_view(path.data(), n));
 }
 
 std::optional<page::FileStamp> WinInetUrlCache::stamp(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(wideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if (!GetFileAttributesExW(com::widenUtf8(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   page::FileStamp s;
   s.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   s.lastWrite = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
@@ -341,7 +345,7 @@ std::vector<std::uint32_t> GdiplusFrameCounter::frameCounts(const std::string& p
   constexpr UINT kMaxDimensions = 16;
   std::vector<std::uint32_t> counts;
   void* image = nullptr;
-  if (GdipLoadImageFromFile(wideFromUtf8(path).c_str(), &image) != 0 || !image) return counts;
+  if (GdipLoadImageFromFile(com::widenUtf8(path).c_str(), &image) != 0 || !image) return counts;
   UINT n = 0;
   if (GdipImageGetFrameDimensionsCount(image, &n) == 0 && n > 0) {
     n = std::min(n, kMaxDimensions);

@@ -108,13 +108,13 @@ void connectPageSinks(Pub& pub, SinkRecord& record) {
   ComPtr<IHTMLWindow2> window;
   if (!pageOf(record, doc, window)) return;
   ComPtr<IDispatch> docSink;
-  if (SUCCEEDED(com::createDocEventHandlerFor(pub.userClickedCell, &docSink))) {
+  if (SUCCEEDED(createDocEventHandlerFor(pub.userClickedCell, &docSink))) {
     ComPtr<IConnectionPoint> cp = connectionPoint(doc.Get(), DIID_HTMLDocumentEvents2);
     record.documentSinkCookie = adviseOn(cp.Get(), docSink.Get());
     if (record.documentSinkCookie) record.documentPoint = cp;
   }
   ComPtr<IDispatch> windowSink;
-  if (window && SUCCEEDED(com::createWindowEventHandlerFor(&windowSink))) {
+  if (window && SUCCEEDED(createWindowEventHandlerFor(&windowSink))) {
     ComPtr<IConnectionPoint> cp = connectionPoint(window.Get(), DIID_HTMLWindowEvents2);
     record.windowSinkCookie = adviseOn(cp.Get(), windowSink.Get());
     if (record.windowSinkCookie) record.windowPoint = cp;

@@ -18,13 +18,9 @@ void disconnectBrowser(core::win::Pub& pub);
 void connectPageSinks(core::win::Pub& pub, core::win::SinkRecord& record);
 void disconnectPageSinks(core::win::Pub& pub, core::win::SinkRecord& record);
 
-}  // namespace qv::content::win
-
-namespace qv::com {
-
-// Creates the page sinks.  The document sink writes the flag that
-// `userClicked` points at, if it still points anywhere.
+// Creates the page sinks (event_handlers.cpp).  The document sink writes
+// the flag that `userClicked` points at, if it still points anywhere.
 HRESULT createDocEventHandlerFor(std::shared_ptr<int*> userClicked, IDispatch** out);
 HRESULT createWindowEventHandlerFor(IDispatch** out);
 
-}  // namespace qv::com
+}  // namespace qv::content::win

@@ -74,6 +74,13 @@ Pub::~Pub() {
   timers.destroy();
   if (keyboardHook) UnhookWindowsHookEx(keyboardHook);
   if (mouseHook) UnhookWindowsHookEx(mouseHook);
+  // A table entry whose removal met a busy table (at OnQuit, say) gets
+  // another try now rather than keep its slot for the rest of the session.
+  try {
+    if (shell().configured()) shell().table().RetryPending();
+  } catch (...) {
+    // It stays remembered for this process's next Add.
+  }
 }
 
 STDMETHODIMP Pub::QueryInterface(REFIID iid, void** out) {
@@ -158,7 +165,9 @@ void Pub::attach(IUnknown* site) {
 }
 
 void Pub::detach() {
-  if (browser) pubsvc::removeTray(*this);
+  // The tray is keyed by its owner: an object whose site gave no browser
+  // was offered the tray too and must not go on owning it.
+  pubsvc::removeTray(*this);
   timers.destroy();
   disconnectAllPages();
   detachDocument();

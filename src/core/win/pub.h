@@ -130,6 +130,12 @@ class Pub final : public IObjectWithSite,
   // IProvideClassInfo
   STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
 
+  // Declared first so that it is let go last: the module stays locked until
+  // every member below is gone (their destructors are module code).
+ private:
+  com::ModuleLock lock_;
+
+ public:
   // The window's state, named as the rest of the program names it.  flags
   // also carries the tab's and the timer window, the data mutex and the
   // browser-side host that the popup decision works through.
@@ -184,7 +190,6 @@ class Pub final : public IObjectWithSite,
   void leaveTable();
 
   LONG refs_ = 0;
-  com::ModuleLock lock_;
   bool quitStarted_ = false;
   PubDomExtender* extender_ = nullptr;  // externalObject's implementation, for the back reference
 };

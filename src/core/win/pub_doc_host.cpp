@@ -124,6 +124,15 @@ STDMETHODIMP Pub::ShowContextMenu(DWORD id, POINT* pt, IUnknown* target, IDispat
     return defaultUIHandler ? defaultUIHandler->call : (fallback); \
   })
 
+// The same, for a method with an [out] pointer: without a handler to fill
+// it, it is set to null, so the caller never reads what it happened to hold.
+#define QV_FORWARD_OUT(call, out, fallback)           \
+  return guarded([&] {                                \
+    if (defaultUIHandler) return defaultUIHandler->call; \
+    if (out) *(out) = nullptr;                        \
+    return HRESULT(fallback);                         \
+  })
+
 STDMETHODIMP Pub::GetHostInfo(DOCHOSTUIINFO* info) { QV_FORWARD(GetHostInfo(info), S_OK); }
 STDMETHODIMP Pub::ShowUI(DWORD id, IOleInPlaceActiveObject* active, IOleCommandTarget* target,
                          IOleInPlaceFrame* frame, IOleInPlaceUIWindow* doc) {
@@ -141,17 +150,18 @@ STDMETHODIMP Pub::TranslateAccelerator(LPMSG msg, const GUID* group, DWORD cmd) 
   QV_FORWARD(TranslateAccelerator(msg, group, cmd), E_NOTIMPL);
 }
 STDMETHODIMP Pub::GetOptionKeyPath(LPOLESTR* key, DWORD reserved) {
-  QV_FORWARD(GetOptionKeyPath(key, reserved), E_FAIL);
+  QV_FORWARD_OUT(GetOptionKeyPath(key, reserved), key, E_FAIL);
 }
 STDMETHODIMP Pub::GetDropTarget(IDropTarget* target, IDropTarget** out) {
-  QV_FORWARD(GetDropTarget(target, out), S_OK);
+  QV_FORWARD_OUT(GetDropTarget(target, out), out, S_OK);
 }
 STDMETHODIMP Pub::TranslateUrl(DWORD translate, LPWSTR url, LPWSTR* out) {
-  QV_FORWARD(TranslateUrl(translate, url, out), S_FALSE);
+  QV_FORWARD_OUT(TranslateUrl(translate, url, out), out, S_FALSE);
 }
 STDMETHODIMP Pub::FilterDataObject(IDataObject* in, IDataObject** out) {
-  QV_FORWARD(FilterDataObject(in, out), S_FALSE);
+  QV_FORWARD_OUT(FilterDataObject(in, out), out, S_FALSE);
 }
+#undef QV_FORWARD_OUT
 #undef QV_FORWARD
 
 STDMETHODIMP Pub::GetExternal(IDispatch** out) {

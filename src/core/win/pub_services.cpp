@@ -1,8 +1,5 @@
 // Construction of a CPub, the seams other work plugs into, and the browser
 // side of a window as the popup decision sees it.
-//
-// Placeholders, marked PLACEHOLDER below, stand where the work that owns a
-// step has not landed yet; each says what replaces it.
 #include "core/win/pub_services.h"
 
 #include <oleauto.h>
@@ -67,7 +64,18 @@ Messages& messages() {
 void ensureTray(Pub& pub) { ui::win::pubEnsureTray(pub); }
 void removeTray(Pub& pub) { ui::win::pubRemoveTray(pub); }
 void showOptions(Pub& pub, int startPage) {
-  ui::win::showOptionsForWindow({pub.frameWindow, pub.browser.Get(), pub.statusWindow.Get(), pub.whiteList.Get(),
+  // The sheet's modal loop dispatches the browser's quit, SetSite(NULL) and
+  // last Release like any other message, and none of the callers (the
+  // keyboard hook, the extender's weak owner, the tray's window) holds the
+  // object.  The sheet therefore holds it, and its own references to the
+  // browser and the status window, which a detach lets go of, until it has
+  // closed: the mutexes, the white list and newWindowGuard live as long as
+  // the object.
+  const ComPtr<IUnknown> self(pub.identity());
+  const ComPtr<IWebBrowser2> browser = pub.browser;
+  const ComPtr<IHTMLWindow2> statusWindow = pub.statusWindow;
+  const ComPtr<IUnknown> whiteList(pub.whiteList.Get());
+  ui::win::showOptionsForWindow({pub.frameWindow, browser.Get(), statusWindow.Get(), whiteList.Get(),
                                  pub.optionsMutex.get(), pub.dataMutex.get(), &pub.flags.newWindowGuard},
                                 startPage);
 }

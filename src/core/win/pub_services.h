@@ -1,8 +1,7 @@
 // What the browser helper object calls on the rest of the program beyond
 // the popup shell (which it calls directly): construction, and the steps
-// the tray, options, context-menu and content-sweep work plug into.  Where
-// that work is not in the tree yet the body in pub_services.cpp is a marked
-// placeholder.
+// where the tray, the options sheet, the context menu and the content sweep
+// meet the object.
 #pragma once
 
 #include <windows.h>
@@ -37,13 +36,15 @@ HRESULT preparePub(Pub& pub);
 SharedSettings& shared();
 Messages& messages();
 
-// --- the seams other work plugs into.  Each is called on the object's own
+// --- the tray, the sheet, the menu and the sweep.  Each is called on the object's own
 // thread; a window the work needs on this thread is pub.tabWindow (null in
 // a tab without one) or a window of its own; pub.frameWindow may belong to
 // another thread or process.
 void ensureTray(Pub& pub);
 void removeTray(Pub& pub);
 // Opens the options sheet for this window at a start page (0 = "Popup Ads").
+// The object and the browser-side references the sheet uses are held until
+// the sheet has closed, whatever its modal loop delivers meanwhile.
 void showOptions(Pub& pub, int startPage);
 HRESULT showContextMenu(Pub& pub, DWORD id, POINT* pt, IUnknown* target, IDispatch* object);
 void sweepDocument(Pub& pub, IDispatch* document, int sweepFlags);

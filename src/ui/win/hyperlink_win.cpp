@@ -237,8 +237,15 @@ LRESULT HyperlinkControl::handle(UINT msg, WPARAM wp, LPARAM lp, bool& done) {
     case WM_CHAR:
       if (wp == VK_RETURN || wp == VK_SPACE) open();
       return 0;
-    case WM_GETDLGCODE:
+    case WM_GETDLGCODE: {
+      // Characters come to the link (Space opens it).  Enter would be taken
+      // by the dialog for its default button (the sheet's OK, which saves
+      // and closes): the link asks for that key itself, so that Enter on a
+      // focused link opens the link.
+      const auto* m = reinterpret_cast<const MSG*>(lp);
+      if (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN) return DLGC_WANTCHARS | DLGC_WANTMESSAGE;
       return DLGC_WANTCHARS;
+    }
     case WM_NCDESTROY: {
       // The window goes before the object: drop the subclass now.
       HWND w = window_;

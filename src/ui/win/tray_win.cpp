@@ -20,6 +20,16 @@ constexpr UINT_PTR kCheckMarkSubclassId = 0x51564D4E;
 
 class TrayObject;
 
+// The shell call, replaceable by tests that need a shell which times out.
+BOOL(WINAPI* g_notify)(DWORD, PNOTIFYICONDATAA) = &Shell_NotifyIconA;
+
+// Broadcast to top-level windows when the shell's notification area is
+// created (a restarted Explorer).
+UINT taskbarCreatedMessage() {
+  static const UINT id = RegisterWindowMessageA("TaskbarCreated");
+  return id;
+}
+
 // The process's tray object and the window it owns.  Only the owner's
 // thread touches the object; the lock guards the slot itself.
 std::mutex g_lock;
@@ -51,6 +61,9 @@ bool registerClass(HINSTANCE module) {
 class TrayObject final : public TrayShell {
  public:
   explicit TrayObject(TrayContext context) : context_(std::move(context)), owner_(*this, *context_.settings) {}
+  ~TrayObject() override {
+    if (icon_) DestroyIcon(icon_);
+  }
 
   GuardResult acquireGuard() override {
     HANDLE h = CreateMutexA(qv::win::sharedObjectAttributes(), FALSE, std::string(kTrayMutexName).c_str());
@@ -76,7 +89,11 @@ class TrayObject final : public TrayShell {
       std::lock_guard<std::mutex> l(g_lock);
       g_window = window_;
     }
-    if (!icon_) icon_ = LoadIconA(context_.module, MAKEINTRESOURCEA(kTrayIconResource));
+    // The notification area shows small icons: the resource's own small
+    // image, not its large one shrunk by the shell.
+    if (!icon_)
+      icon_ = static_cast<HICON>(LoadImageA(context_.module, MAKEINTRESOURCEA(kTrayIconResource), IMAGE_ICON,
+                                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     return true;
   }
   void destroyWindow() override {
@@ -88,14 +105,7 @@ class TrayObject final : public TrayShell {
     window_ = nullptr;
   }
   bool addIcon(std::optional<std::string_view> tip) override {
-    NOTIFYICONDATAA data{};
-    data.cbSize = sizeof data;
-    data.hWnd = window_;
-    data.uID = kTrayIconId;
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    data.uCallbackMessage = kTrayCallbackMessage;
-    data.hIcon = icon_;
-    copyText(data.szTip, kTrayTooltip);
+    NOTIFYICONDATAA data = iconData();
     if (tip) {
       data.uFlags |= NIF_INFO;
       copyText(data.szInfo, *tip);
@@ -103,7 +113,11 @@ class TrayObject final : public TrayShell {
       data.dwInfoFlags = NIIF_INFO;
     }
     lastFlags_ = data.uFlags;
-    return Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+    return g_notify(NIM_ADD, &data) != FALSE;
+  }
+  bool modifyIcon() override {
+    NOTIFYICONDATAA data = iconData();
+    return g_notify(NIM_MODIFY, &data) != FALSE;
   }
   void deleteIcon() override {
     KillTimer(window_, kClickTimer);
@@ -111,7 +125,7 @@ class TrayObject final : public TrayShell {
     data.cbSize = sizeof data;
     data.hWnd = window_;
     data.uID = kTrayIconId;
-    Shell_NotifyIconA(NIM_DELETE, &data);
+    g_notify(NIM_DELETE, &data);
   }
   int random() override {
     if (!seeded_) {
@@ -124,9 +138,23 @@ class TrayObject final : public TrayShell {
   TrayOwner& owner() { return owner_; }
   const TrayContext& context() const { return context_; }
   HWND window() const { return window_; }
+  HICON icon() const { return icon_; }
   UINT lastFlags() const { return lastFlags_; }
 
  private:
+  // The icon with its tooltip and callback message, no balloon.
+  NOTIFYICONDATAA iconData() const {
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kTrayCallbackMessage;
+    data.hIcon = icon_;
+    copyText(data.szTip, kTrayTooltip);
+    return data;
+  }
+
   TrayContext context_;
   TrayOwner owner_;
   HANDLE guard_ = nullptr;
@@ -146,6 +174,10 @@ LRESULT CALLBACK trayWindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   // Creation messages arrive before the window is listed; they go on as
   // usual.  Anything else for a window that is not the tray's is answered 1.
   if (!tray) return (msg == WM_NCCREATE || msg == WM_CREATE || msg == WM_NCCALCSIZE) ? DefWindowProcA(w, msg, wp, lp) : 1;
+  if (msg == taskbarCreatedMessage()) {
+    tray->owner().shellRestarted();
+    return 0;
+  }
   if (msg == WM_TIMER && wp == kClickTimer) {
     KillTimer(w, kClickTimer);
     return 1;
@@ -225,6 +257,17 @@ void removeTray(const void* owner) {
 HWND trayWindow() {
   std::lock_guard<std::mutex> l(g_lock);
   return g_window;
+}
+
+HICON trayIcon() {
+  std::lock_guard<std::mutex> l(g_lock);
+  return g_tray ? g_tray->icon() : nullptr;
+}
+
+ShellNotifyCall setShellNotifyCall(ShellNotifyCall call) {
+  const ShellNotifyCall previous = g_notify;
+  g_notify = call ? call : &Shell_NotifyIconA;
+  return previous;
 }
 
 UINT trayIconFlags() {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <functional>
 
@@ -36,6 +37,14 @@ HWND trayWindow();
 // The NIF_* flags of this process's last icon add; whether it is shown now.
 UINT trayIconFlags();
 bool trayIconShown();
+// The icon image this process's tray shows, or null.
+HICON trayIcon();
+
+// The shell call the tray makes (Shell_NotifyIconA); tests put a shell in
+// front of it that times out.  Null puts the system's back.  Returns the
+// call it replaced.
+using ShellNotifyCall = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+ShellNotifyCall setShellNotifyCall(ShellNotifyCall call);
 
 // Sets the check marks of the four "Block" items from the settings.
 void setCheckMarks(HMENU menu, const SharedSettings& settings);

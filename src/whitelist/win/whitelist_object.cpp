@@ -241,8 +241,8 @@ class WhiteList final : public IWhiteList,
     if (SUCCEEDED(GetRunningObjectTable(0, rot.GetAddressOf())) && rot) rot->Revoke(cookie);
   }
 
+  ModuleLock lock_;  // first: let go after every other member
   LONG refs_ = 0;
-  ModuleLock lock_;
   wl::WhiteListStore store_;
   DWORD rotCookie_ = 0;
 };
