@@ -23,9 +23,9 @@ TEST(WhiteListObject, AddLowerCasesAndKeepsEachSiteOnce) {
   for (const wchar_t* site : {L"Example.COM", L"b.test", L"EXAMPLE.com", L"a.test/X"})
     EXPECT_EQ(list->Add(Bstr(site).get()), S_OK) << site;
   EXPECT_EQ(enumerate(list.Get()), (Sites{L"a.test/x", L"b.test", L"example.com"}));
-  // A NULL BSTR is the empty text, stored like any other.
-  EXPECT_EQ(list->Add(nullptr), S_OK);
-  EXPECT_EQ(enumerate(list.Get()), (Sites{L"", L"a.test/x", L"b.test", L"example.com"}));
+  // A NULL BSTR is the empty text, which is no site.
+  EXPECT_EQ(list->Add(nullptr), E_INVALIDARG);
+  EXPECT_EQ(enumerate(list.Get()), (Sites{L"a.test/x", L"b.test", L"example.com"}));
   EXPECT_EQ(list->Delete(nullptr), S_OK);
   EXPECT_EQ(list->Delete(Bstr(L"B.TEST").get()), S_OK);
   EXPECT_EQ(list->Delete(Bstr(L"not.there").get()), S_OK);
@@ -204,7 +204,7 @@ TEST(WhiteListObject, PutWhiteListRefusesEverythingElse) {
 }
 
 // Texts cross into the ANSI code page and back: up to an embedded NUL, and
-// unchanged when the code page holds every character.
+// (outside the host) unchanged when the code page holds every character.
 TEST(WhiteListObject, TextsRoundTripThroughTheAnsiCodePage) {
   ComPtr<IWhiteList> list = newWhiteList();
   ASSERT_TRUE(list);
@@ -213,7 +213,7 @@ TEST(WhiteListObject, TextsRoundTripThroughTheAnsiCodePage) {
   SysFreeString(withNul);
   EXPECT_EQ(enumerate(list.Get()), Sites{L"cut.test"});
 
-  const wchar_t* accented = L"caf\u00e9.test";
+  const wchar_t* accented = L"a.test/caf\u00e9";
   BOOL lossy = TRUE;
   char narrow[32];
   WideCharToMultiByte(CP_ACP, 0, accented, -1, narrow, sizeof narrow, nullptr, &lossy);

@@ -11,7 +11,6 @@
 #include <mutex>
 #include <optional>
 #include <unordered_set>
-#include <thread>
 
 #include "adware/page.h"
 #include "platform/win/registry_win.h"
@@ -67,19 +66,13 @@ class CleaningWalk {
   CleaningWalk(const CleaningWalk&) = delete;
   CleaningWalk& operator=(const CleaningWalk&) = delete;
 
-  bool running() const { return thread_.joinable(); }
-  void start(std::unordered_set<std::string> targets) {
+  bool running() const { return thread_ != nullptr; }
+  // False when no thread could be started (the caller then walks itself).
+  bool start(std::unordered_set<std::string> targets) {
     stop_ = false;
-    thread_ = std::thread([this, targets = std::move(targets)] {
-      qv::win::Win32Registry registry;
-      Relay relay(*this);
-      WalkResult r = cleanRegistry(registry, targets, &relay, &stop_);
-      {
-        std::lock_guard<std::mutex> lock(m_);
-        result_ = std::move(r);
-      }
-      PostMessageA(page_, kWalkDone, 0, 0);
-    });
+    targets_ = std::move(targets);
+    thread_ = CreateThread(nullptr, 0, &CleaningWalk::run, this, 0, nullptr);
+    return thread_ != nullptr;
   }
   // The progress posted since the last call, shown on the page's thread.
   void showProgress(AdwareView& view) {
@@ -95,13 +88,13 @@ class CleaningWalk {
   }
   // After kWalkDone: the walk's result (the thread has ended).
   WalkResult finish() {
-    if (thread_.joinable()) thread_.join();
+    join();
     std::lock_guard<std::mutex> lock(m_);
     return std::move(result_);
   }
   void stop() {
     stop_ = true;
-    if (thread_.joinable()) thread_.join();
+    join();
   }
 
  private:
@@ -136,9 +129,29 @@ class CleaningWalk {
     CleaningWalk& w_;
   };
 
+  static DWORD WINAPI run(void* self) {
+    auto* w = static_cast<CleaningWalk*>(self);
+    qv::win::Win32Registry registry;
+    Relay relay(*w);
+    WalkResult r = cleanRegistry(registry, w->targets_, &relay, &w->stop_);
+    {
+      std::lock_guard<std::mutex> lock(w->m_);
+      w->result_ = std::move(r);
+    }
+    PostMessageA(w->page_, kWalkDone, 0, 0);
+    return 0;
+  }
+  void join() {
+    if (!thread_) return;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+
   HWND page_;
   std::atomic<bool> stop_{false};
-  std::thread thread_;
+  HANDLE thread_ = nullptr;
+  std::unordered_set<std::string> targets_;
   std::mutex m_;
   std::optional<std::string> status_;
   int steps_ = 0;
@@ -164,13 +177,16 @@ struct PageState {
     EnableWindow(GetDlgItem(page, IDC_ADW_AUTOBLOCK), on);
   }
   void startCleaning() {
-    std::unordered_set<std::string> targets = logic.beginClean();
+    const std::unordered_set<std::string> targets = logic.beginClean();
     if (targets.empty()) {
       logic.finishClean({});
       return;
     }
     enableButtons(false);
-    walk.start(std::move(targets));
+    if (!walk.start(targets)) {
+      enableButtons(true);
+      logic.finishClean(cleanRegistry(registry, targets, &view));
+    }
   }
   void walkDone() {
     walk.showProgress(view);
