@@ -2,13 +2,16 @@
 
 #include "adware/page_view.h"
 
+#include <optional>
+
 namespace qv::adware {
 namespace {
 
 class Walker {
  public:
-  Walker(Registry& registry, const std::unordered_set<std::string>& targets, AdwareView* view)
-      : registry_(registry), targets_(targets), view_(view), pacer_(10000) {}
+  Walker(Registry& registry, const std::unordered_set<std::string>& targets, AdwareView* view,
+         const std::atomic<bool>* stop)
+      : registry_(registry), targets_(targets), view_(view), stop_(stop), pacer_(10000) {}
 
   void walkRoot(RegRoot root, const char* label) {
     root_ = root;
@@ -29,6 +32,7 @@ class Walker {
     std::string name, previous;
     bool again = false;  // the index is read again after a deletion
     for (std::uint32_t i = 0;;) {
+      if (stop_ && stop_->load(std::memory_order_relaxed)) return;
       if (key.key->enumSubkey(i, name) != RegStatus::Ok) break;
       // A deletion that reported success but left the key in place must not
       // keep the walk on one index.
@@ -69,6 +73,7 @@ class Walker {
   Registry& registry_;
   const std::unordered_set<std::string>& targets_;
   AdwareView* view_;
+  const std::atomic<bool>* stop_;
   ProgressPacer pacer_;
   RegRoot root_ = RegRoot::ClassesRoot;
   std::string label_;
@@ -76,8 +81,9 @@ class Walker {
 
 }  // namespace
 
-WalkResult cleanRegistry(Registry& registry, const std::unordered_set<std::string>& targets, AdwareView* view) {
-  Walker w(registry, targets, view);
+WalkResult cleanRegistry(Registry& registry, const std::unordered_set<std::string>& targets, AdwareView* view,
+                         const std::atomic<bool>* stop) {
+  Walker w(registry, targets, view, stop);
   w.walkRoot(RegRoot::ClassesRoot, "\\HKEY_CLASSES_ROOT\\");
   w.walkRoot(RegRoot::CurrentUser, "\\HKEY_CURRENT_USER\\");
   w.walkRoot(RegRoot::LocalMachine, "\\HKEY_LOCAL_MACHINE\\");
@@ -97,10 +103,99 @@ bool changeKillBits(Registry& registry, const std::vector<ListRecord>& records, 
   ProgressPacer pacer(50);
   const std::string base = std::string(kCompatibilityKey) + "\\";
   for (const ListRecord& rec : records) {
-    if (!change(base + rec.classId)) ok = false;
+    if (!change(base + rec.classId, rec.classId)) ok = false;
     if (view) pacer.tick([&] { view->progressStep(); });
   }
   return ok;
+}
+
+}  // namespace
+
+namespace {
+
+std::optional<std::uint32_t> dwordValue(RegistryKey& key, std::string_view name) {
+  RegValue v;
+  if (key.query(name, v) != RegStatus::Ok) return std::nullopt;
+  return v.asDword();
+}
+
+bool valueExists(RegistryKey& key, std::string_view name) {
+  RegValue v;
+  return key.query(name, v) == RegStatus::Ok;
+}
+
+// The product's record for one class id (0 when there is none).
+std::uint32_t recordOf(Registry& registry, const std::string& classId) {
+  RegOpen rec = registry.open(RegRoot::LocalMachine, kKillBitRecordKey);
+  if (rec.status != RegStatus::Ok) return 0;
+  return dwordValue(*rec.key, classId).value_or(0);
+}
+
+bool setRecord(Registry& registry, const std::string& classId, std::uint32_t record) {
+  RegOpen rec = registry.create(RegRoot::LocalMachine, kKillBitRecordKey);
+  return rec.status == RegStatus::Ok && rec.key->set(classId, RegValue::dword(record)) == RegStatus::Ok;
+}
+
+void dropRecord(Registry& registry, const std::string& classId) {
+  RegOpen rec = registry.open(RegRoot::LocalMachine, kKillBitRecordKey);
+  if (rec.status == RegStatus::Ok) rec.key->deleteValue(classId);
+}
+
+bool isEmptyKey(RegistryKey& key) {
+  std::string name;
+  return key.enumSubkey(0, name) == RegStatus::NotFound && key.enumValue(0, name) == RegStatus::NotFound;
+}
+
+bool writeOne(Registry& registry, const std::string& path, const std::string& classId) {
+  std::uint32_t record = recordOf(registry, classId);
+  RegOpen k = registry.open(RegRoot::LocalMachine, path);
+  if (k.status == RegStatus::NotFound) {
+    k = registry.create(RegRoot::LocalMachine, path);
+    if (k.status == RegStatus::Ok) record |= kRecordKeyMade;
+  }
+  if (k.status != RegStatus::Ok) return false;
+  const bool present = valueExists(*k.key, kCompatibilityFlags);
+  const std::optional<std::uint32_t> flags = dwordValue(*k.key, kCompatibilityFlags);
+  if (flags && (*flags & kKillBit)) {
+    // Already killed, by this product earlier or by someone else: unchanged.
+    return (record & kRecordKeyMade) == 0 || setRecord(registry, classId, record);
+  }
+  if (present && !flags) return true;  // a value of another kind: not ours to rewrite
+  // Recorded before it is written, so that no kill bit of ours is ever left
+  // without its record.
+  record |= kRecordBitAdded | (present ? 0u : kRecordValueMade);
+  if (!setRecord(registry, classId, record)) return false;
+  return k.key->set(kCompatibilityFlags, RegValue::dword(flags.value_or(0) | kKillBit)) == RegStatus::Ok;
+}
+
+bool removeOne(Registry& registry, const std::string& path, const std::string& classId) {
+  const std::uint32_t record = recordOf(registry, classId);
+  if (record == 0) return true;  // nothing of ours
+  bool ok = true;
+  {
+    RegOpen k = registry.open(RegRoot::LocalMachine, path);
+    if (k.status == RegStatus::NotFound) {
+      dropRecord(registry, classId);
+      return true;
+    }
+    if (k.status != RegStatus::Ok) return false;
+    const std::optional<std::uint32_t> flags = dwordValue(*k.key, kCompatibilityFlags);
+    if ((record & kRecordBitAdded) && flags && (*flags & kKillBit)) {
+      const RegStatus st = (record & kRecordValueMade) && *flags == kKillBit
+                               ? k.key->deleteValue(kCompatibilityFlags)
+                               : k.key->set(kCompatibilityFlags, RegValue::dword(*flags & ~kKillBit));
+      ok = st == RegStatus::Ok;
+    }
+    if (!ok) return false;
+    if (!(record & kRecordKeyMade) || !isEmptyKey(*k.key)) {
+      dropRecord(registry, classId);
+      return true;
+    }
+  }
+  const RegStatus del = registry.deleteKey(RegRoot::LocalMachine, path);
+  if (del != RegStatus::Ok && del != RegStatus::NotFound) return false;
+  dropRecord(registry, classId);
+  return true;
 }
 
 }  // namespace
@@ -112,13 +207,8 @@ bool writeKillBits(Registry& registry, const std::vector<ListRecord>& records, A
     view->progressStepSize(1);
     view->progressPos(0);
   }
-  const bool ok = changeKillBits(registry, records, view, [&](const std::string& path) {
-    const RegStatus del = registry.deleteKey(RegRoot::LocalMachine, path);
-    bool done = del == RegStatus::Ok || del == RegStatus::NotFound || del == RegStatus::NotEmpty;
-    RegOpen k = registry.create(RegRoot::LocalMachine, path);
-    if (k.status != RegStatus::Ok || k.key->set(kCompatibilityFlags, RegValue::dword(kKillBit)) != RegStatus::Ok)
-      done = false;
-    return done;
+  const bool ok = changeKillBits(registry, records, view, [&](const std::string& path, const std::string& id) {
+    return writeOne(registry, path, id);
   });
   if (view) {
     view->progressPos(116);
@@ -135,9 +225,8 @@ bool removeKillBits(Registry& registry, const std::vector<ListRecord>& records, 
     view->progressStepSize(-1);
     view->progressPos(116);
   }
-  const bool ok = changeKillBits(registry, records, view, [&](const std::string& path) {
-    const RegStatus del = registry.deleteKey(RegRoot::LocalMachine, path);
-    return del == RegStatus::Ok || del == RegStatus::NotFound;
+  const bool ok = changeKillBits(registry, records, view, [&](const std::string& path, const std::string& id) {
+    return removeOne(registry, path, id);
   });
   if (view) {
     view->setStatus(ok ? "ready" : kNeedsAdministrator);

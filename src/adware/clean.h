@@ -3,6 +3,7 @@
 // whole list.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <unordered_set>
@@ -22,6 +23,16 @@ inline constexpr std::uint32_t kKillBit = 0x400;
 // The status line when kill bits could not be written or removed.
 inline constexpr char kNeedsAdministrator[] =
     "The blocking list could not be changed: administrator rights are needed.";
+// What the product itself wrote under the compatibility key, one REG_DWORD
+// per class id (value name: the class id text), so that clearing the box
+// takes back only that and never a kill bit, flag or AlternateCLSID that
+// Windows Update or other software put there.
+inline constexpr char kKillBitRecordKey[] = "SOFTWARE\\Harrowlyn\\Quillvane\\Kill Bits";
+enum KillBitRecord : std::uint32_t {
+  kRecordBitAdded = 1,     // the product set the kill bit in "Compatibility Flags"
+  kRecordValueMade = 2,    // ... and the value did not exist before
+  kRecordKeyMade = 4,      // ... and the class id's key did not exist before
+};
 
 struct WalkResult {
   std::size_t keysVisited = 0;
@@ -35,15 +46,24 @@ struct WalkResult {
 // "ActiveX Compatibility" are neither entered nor deleted.  After a deletion
 // the same index is read again, so the key that moves up is looked at too.
 // `view` (may be null) gets a status line and a progress step every 10000 keys.
-WalkResult cleanRegistry(Registry& registry, const std::unordered_set<std::string>& targets, AdwareView* view);
+// `stop` (may be null), when it turns true, ends the walk before its next
+// key; a deletion under way is finished first.
+WalkResult cleanRegistry(Registry& registry, const std::unordered_set<std::string>& targets, AdwareView* view,
+                         const std::atomic<bool>* stop = nullptr);
 
-// Writes a kill bit for every record (delete, create, "Compatibility Flags" =
-// 0x400) under the local machine's compatibility key.  False when the key
-// could not be opened or a key or value could not be written.
+// Sets the kill bit (0x400 in "Compatibility Flags") for every record under
+// the local machine's compatibility key, keeping every other value and flag
+// the class id's key holds; nothing is deleted.  A key whose flags already
+// hold the kill bit is left as it is.  What was written is recorded
+// (kKillBitRecordKey).  False when the compatibility key could not be opened
+// or a key or value could not be written.
 bool writeKillBits(Registry& registry, const std::vector<ListRecord>& records, AdwareView* view);
 
-// Deletes the kill-bit key of every record.  False when the compatibility key
-// could not be opened or a present key could not be deleted.
+// Takes back what writeKillBits recorded for every record: the kill bit it
+// added (the value when it made it, and only while it still holds exactly
+// the kill bit), and the key it made when nothing else is left in it.  Kill
+// bits and values of others stay.  False when the compatibility key could
+// not be opened or a change could not be made.
 bool removeKillBits(Registry& registry, const std::vector<ListRecord>& records, AdwareView* view);
 
 }  // namespace qv::adware

@@ -55,6 +55,11 @@ void AdwarePageLogic::scan() {
 }
 
 void AdwarePageLogic::clean() {
+  const std::unordered_set<std::string> targets = beginClean();
+  finishClean(targets.empty() ? WalkResult{} : cleanRegistry(registry_, targets, &view_));
+}
+
+std::unordered_set<std::string> AdwarePageLogic::beginClean() {
   view_.setStatus("Clean adwares ...");
   view_.progressRange(0, 100);
   view_.progressStepSize(1);
@@ -63,7 +68,11 @@ void AdwarePageLogic::clean() {
   if (scanAnswer_ == kIdYes)
     for (const RegisteredEntry& e : table_)
       if (e.matched) targets.insert(lowerAscii(e.name));
-  lastWalk_ = targets.empty() ? WalkResult{} : cleanRegistry(registry_, targets, &view_);
+  return targets;
+}
+
+void AdwarePageLogic::finishClean(WalkResult walk) {
+  lastWalk_ = std::move(walk);
   view_.progressPos(100);
 
   if (!found_.empty() && scanAnswer_ == kIdYes) {

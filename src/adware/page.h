@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <unordered_set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,11 @@ class AdwarePageLogic {
   void scan();
   // Timer 1: cleans what the latest confirmed scan found.
   void clean();
+  // clean() in two halves, for a walk that runs elsewhere (another thread):
+  // beginClean shows the start and gives the class ids to delete (empty:
+  // nothing to walk); finishClean takes the walk's result and reports.
+  std::unordered_set<std::string> beginClean();
+  void finishClean(WalkResult walk);
   // Check box 257: flips autoBlockOn and writes or removes the kill bits.
   void toggleAutoBlock(int& autoBlockOn);
 

@@ -31,6 +31,17 @@ std::string narrow(const wchar_t* text);  // NUL-terminated
 std::string narrowBstr(BSTR text);        // the BSTR's own length
 std::optional<std::string> narrowExact(std::wstring_view text);
 
+// The one narrow form of a web address or a white-list entry: a host name
+// with characters beyond ASCII in its IDNA ASCII form ("xn--..."), every
+// other character exactly in the ANSI code page, never a best-fit look-alike
+// (whitelist/address_form.h).  A character outside the code page is spelled
+// as percent-escaped UTF-8 in a page address; an entry holding one is
+// refused.  nullopt also when a host has no IDNA form (or the system offers
+// no IdnToAscii).
+enum class AddressUse { PageAddress, Entry };
+std::optional<std::string> narrowAddress(std::wstring_view text, AddressUse use);
+std::optional<std::string> narrowAddressBstr(BSTR text, AddressUse use);
+
 std::wstring widen(std::string_view text);
 
 // A new BSTR holding the wide form of an ANSI text (throws std::bad_alloc

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 #include "core/settings.h"
 #include "core/shared_access.h"
@@ -86,20 +87,53 @@ class Held {
   bool abandoned_ = false;
 };
 
-// Saving steps 2-7 (after OK, data mutex held).
-void save(const OptionsPorts& p, const SheetValues& v, std::uint32_t bitsAtOpen) {
+// Messages that come up while the data mutex is owned, held back until it is
+// released: a message box waits for the user, and meanwhile every other
+// browser's popup decision would time out on the mutex (and block the
+// popups of white-listed sites).  Shown in their order once the mutex is
+// free.
+class HeldBack final : public Messages {
+ public:
+  explicit HeldBack(Messages& to) : to_(to) {}
+  HeldBack(const HeldBack&) = delete;
+  HeldBack& operator=(const HeldBack&) = delete;
+  void showString(int stringId) override { queue_.push_back({stringId, {}}); }
+  void showText(const std::string& text) override { queue_.push_back({0, text}); }
+  // Shows what was held back (call after the mutex is released).
+  void flush() {
+    std::vector<Held> queue;
+    queue.swap(queue_);
+    for (const Held& h : queue) {
+      if (h.id != 0)
+        to_.showString(h.id);
+      else
+        to_.showText(h.text);
+    }
+  }
+
+ private:
+  struct Held {
+    int id;
+    std::string text;
+  };
+  Messages& to_;
+  std::vector<Held> queue_;
+};
+
+// Saving steps 2-7 (after OK, data mutex held; messages held back).
+void save(const OptionsPorts& p, Messages& messages, const SheetValues& v, std::uint32_t bitsAtOpen) {
   copyOut(v, p.settings);
   try {
-    SettingsStore(p.registry, p.messages, p.settings).saveAll();
+    SettingsStore(p.registry, messages, p.settings).saveAll();
     const RegStatus display = writeDisplaySettings(p.registry, v.settings.display);
-    if (display != RegStatus::Ok) reportSaveFailure(p.messages, display, IDS_ERR_SAVEIESETTINGS);
+    if (display != RegStatus::Ok) reportSaveFailure(messages, display, IDS_ERR_SAVEIESETTINGS);
     if (displayBits(v.settings.display) != bitsAtOpen && p.host.sendSettingsNotice()) p.host.refreshBrowser();
     if (v.whiteList.whiteListCopy) {
       SheetWhiteList* list = p.host.whiteList();
-      if (!list || list->replaceAll(*v.whiteList.whiteListCopy)) p.messages.showString(IDS_ERR_SAVEWHITELIST);
+      if (!list || list->replaceAll(*v.whiteList.whiteListCopy)) messages.showString(IDS_ERR_SAVEWHITELIST);
     }
   } catch (const std::exception&) {
-    p.messages.showString(IDS_ERR_SAVESETTINGS);
+    messages.showString(IDS_ERR_SAVESETTINGS);
   }
 }
 
@@ -293,18 +327,21 @@ OptionsOutcome showOptions(const OptionsPorts& p, int startPage) {
     const DisplayRead display = readDisplaySettings(p.registry);
     values.settings.display = display.values;
     SheetWhiteList::ReadResult read = list->readAll();
-    if (read.error) p.messages.showText(comErrorText(*read.error));
     if (!read.sites.empty()) values.whiteList.whiteListCopy = std::move(read.sites);
-    // 13. The data mutex is not held while the user edits.
+    // 13. The data mutex is not held while the user edits, nor while a
+    // message is up.
     data.release();
+    if (read.error) p.messages.showText(comErrorText(*read.error));
     // 14.
     if (p.host.runSheet(values, startPage) == 1) {
       if (!data.take(kSaveWaitMs)) {
         p.messages.showString(IDS_ERR_SAVETIMEOUT);
         outcome = OptionsOutcome::SaveTimedOut;
       } else {
-        save(p, values, display.bitsAtOpen);
+        HeldBack held(p.messages);
+        save(p, held, values, display.bitsAtOpen);
         data.release();
+        held.flush();
         outcome = OptionsOutcome::Saved;
       }
     }

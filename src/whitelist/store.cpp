@@ -136,10 +136,16 @@ StoreResult WhiteListStore::loadFile() {
 StoreResult WhiteListStore::replaceAll(const std::vector<std::string>& texts) {
   std::vector<std::string> lowered;
   lowered.reserve(texts.size());
-  for (const std::string& t : texts) lowered.push_back(lowerCopy(t));
+  // Blank texts never become sites: the file could not give them back.
+  for (const std::string& t : texts)
+    if (isSiteText(t)) lowered.push_back(lowerCopy(t));
   std::sort(lowered.begin(), lowered.end(), SiteOrder{});
   Set next;
   for (std::string& t : lowered) next.emplace_hint(next.end(), std::move(t));
+  return commit(std::move(next));
+}
+
+StoreResult WhiteListStore::commit(Set next) {
   StoreResult result;
   if (fileName_.empty()) {
     result.status = StoreStatus::NoFile;
@@ -154,6 +160,45 @@ StoreResult WhiteListStore::replaceAll(const std::vector<std::string>& texts) {
   sites_.swap(next);
   rewind();
   return result;
+}
+
+bool WhiteListStore::isSiteText(std::string_view text) {
+  for (char c : text)
+    if (!isSpace(c)) return true;
+  return false;
+}
+
+WhiteListStore::Change WhiteListStore::add(std::string_view text) {
+  Change c;
+  if (!isSiteText(text)) {
+    c.refused = true;
+    return c;
+  }
+  std::string key = lowerCopy(text);
+  if (sites_.count(key)) return c;
+  Set next = sites_;
+  next.insert(std::move(key));
+  c.store = commit(std::move(next));
+  c.changed = c.store.ok();
+  return c;
+}
+
+WhiteListStore::Change WhiteListStore::remove(std::string_view text) {
+  Change c;
+  const std::string key = lowerCopy(text);
+  if (!sites_.count(key)) return c;
+  Set next = sites_;
+  next.erase(key);
+  c.store = commit(std::move(next));
+  c.changed = c.store.ok();
+  return c;
+}
+
+WhiteListStore::Change WhiteListStore::removeAll() {
+  Change c;
+  c.store = commit(Set{});
+  c.changed = c.store.ok();
+  return c;
 }
 
 StoreResult WhiteListStore::saveFile() {

@@ -100,6 +100,26 @@ class WhiteListStore {
   // site.
   StoreResult replaceAll(const std::vector<std::string>& texts);
 
+  // The automation object's changes, each all or nothing: the list as it
+  // will be is written first, and the set (and cursor) change only when that
+  // write succeeded or the store has no file.  A failed write leaves the
+  // list exactly as before, in memory and in the file.
+  struct Change {
+    bool refused = false;  // an empty (or blank) site: nothing was done
+    bool changed = false;  // the list differs from before (and was written)
+    StoreResult store;     // the write's result; Ok when nothing was written
+    bool ok() const { return !refused && store.ok(); }
+  };
+  // Inserts the lower-cased text; a site already there writes nothing.
+  Change add(std::string_view text);
+  // Erases the lower-cased text; a site not there writes nothing.
+  Change remove(std::string_view text);
+  // Empties the list and rewrites the file (always written).
+  Change removeAll();
+  // Whether a text can be a site at all: not empty once white space is
+  // trimmed (the file could never give it back).
+  static bool isSiteText(std::string_view text);
+
   // The file's bytes for a set of sites (exposed for tests and benchmarks).
   static std::string format(const Set& sites);
   // Parses a file's bytes into a set (exposed for tests, fuzzing, benchmarks).
@@ -116,6 +136,10 @@ class WhiteListStore {
   std::string fileName_;
   Set sites_;
   Set::const_iterator cursor_ = sites_.end();
+
+  // Writes `next` and, on success, makes it the set with the cursor on its
+  // first site.
+  StoreResult commit(Set next);
 };
 
 }  // namespace qv::wl

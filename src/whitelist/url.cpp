@@ -44,21 +44,72 @@ std::uint16_t readPort(std::string_view text) {
   return static_cast<std::uint16_t>(value);
 }
 
-// The components of a crack as views into the (decoded) address.
+// The components of a crack as views into the raw address.
 struct Views {
   std::string_view schemeName, hostName, userName, password, urlPath, extraInfo;
   int schemeKind = kSchemeUnknown;
-  std::uint16_t port = 0;
+  bool havePort = false;
+  std::string_view portText;
 };
 
 bool fits(std::string_view part, std::size_t capacity) { return part.size() <= capacity; }
 
-// The cracker proper, over an address that is already decoded.
-bool crackViews(std::string_view s, Views& v) {
-  if (s.find('\0') != npos) return false;
+// Percent-decodes one component that the crack has already split off.  The
+// address as a whole was checked by unescapeUrl, so every "%" here is
+// followed by two characters.
+std::string decodePart(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size();) {
+    if (raw[i] == '%' && raw.size() - i >= 3) {
+      const int hi = hexValue(raw[i + 1]);
+      const int lo = hexValue(raw[i + 2]);
+      out.push_back(hi >= 0 && lo >= 0 ? static_cast<char>(hi * 16 + lo) : kBadEscapeByte);
+      i += 3;
+    } else {
+      out.push_back(raw[i++]);
+    }
+  }
+  return out;
+}
 
-  bool haveScheme = false, haveUser = false, haveHost = false, havePort = false;
-  std::uint16_t explicitPort = 0;
+// Bytes that an escape in a host name must not produce: each would make the
+// host read differently by whoever splits the decoded text again (a "/"
+// would turn the rest into a path, so "good.com%2F.evil.com" would count as
+// good.com).
+bool isHostSeparator(char c) {
+  return c == '/' || c == '\\' || c == '?' || c == '#' || c == '@' || c == ':' || c == '[' || c == ']';
+}
+
+// The host's own characters decoded; nullopt when an escape stands for a
+// separator.
+std::optional<std::string> decodeHost(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size();) {
+    if (raw[i] == '%' && raw.size() - i >= 3) {
+      const int hi = hexValue(raw[i + 1]);
+      const int lo = hexValue(raw[i + 2]);
+      const char byte = hi >= 0 && lo >= 0 ? static_cast<char>(hi * 16 + lo) : kBadEscapeByte;
+      if (isHostSeparator(byte)) return std::nullopt;
+      out.push_back(byte);
+      i += 3;
+    } else {
+      out.push_back(raw[i++]);
+    }
+  }
+  return out;
+}
+
+// The cracker proper: splits the raw address at its raw separators.  With
+// `decode` the scheme name and the port text are decoded before they are
+// read, and the capacities are left to the caller (they count decoded
+// characters).
+bool crackViews(std::string_view s, bool decode, Views& v) {
+  if (s.find('\0') != npos) return false;
+  auto fitsRaw = [decode](std::string_view part, std::size_t capacity) { return decode || fits(part, capacity); };
+
+  bool haveScheme = false, haveUser = false, haveHost = false;
   const std::size_t n = s.size();
   std::size_t i = 0;
   std::size_t segStart = 0;  // the segment is always s[segStart, i)
@@ -69,8 +120,8 @@ bool crackViews(std::string_view s, Views& v) {
     const char c = s[i];
     const std::string_view segment = s.substr(segStart, i - segStart);
     if (c == ':' && !haveScheme) {
-      const int kind = schemeKindOf(segment);
-      if (kind == kSchemeUnknown && !fits(segment, kSchemeNameCapacity)) return false;
+      const int kind = schemeKindOf(decode ? std::string_view(decodePart(segment)) : segment);
+      if (kind == kSchemeUnknown && !fitsRaw(segment, kSchemeNameCapacity)) return false;
       v.schemeName = segment;
       v.schemeKind = kind;
       haveScheme = true;
@@ -90,22 +141,31 @@ bool crackViews(std::string_view s, Views& v) {
       }
       continue;
     }
+    // A bracketed IPv6 address is one host, its colons included.
+    if (c == '[' && haveScheme && i == segStart && !haveHost) {
+      const std::size_t close = s.find(']', i);
+      if (close == npos) return false;
+      i = close + 1;
+      if (i == n) break;  // the text ends with the host
+      if (s[i] != ':' && s[i] != '/' && s[i] != '?' && s[i] != '#') return false;
+      continue;
+    }
     if (c == ':') {
       std::size_t j = i + 1;
       while (j < n && s[j] != '/' && s[j] != '@') ++j;
       const std::string_view candidate = s.substr(i + 1, j - i - 1);
-      if (!fits(candidate, kPortTextCapacity)) return false;
+      if (!fitsRaw(candidate, kPortTextCapacity)) return false;
       const bool atSign = j < n && s[j] == '@';
-      if (!atSign && !havePort) {
-        if (!fits(segment, kHostNameCapacity)) return false;
+      if (!atSign && !v.havePort) {
+        if (!fitsRaw(segment, kHostNameCapacity)) return false;
         v.hostName = segment;
-        explicitPort = readPort(candidate);
-        haveHost = havePort = true;
+        v.portText = candidate;
+        haveHost = v.havePort = true;
         i = segStart = j;
         continue;
       }
       if (atSign && !haveUser) {
-        if (!fits(segment, kUserNameCapacity) || !fits(candidate, kPasswordCapacity)) return false;
+        if (!fitsRaw(segment, kUserNameCapacity) || !fitsRaw(candidate, kPasswordCapacity)) return false;
         if (!candidate.empty() && segment.empty()) return false;
         v.userName = segment;
         v.password = candidate;
@@ -116,7 +176,7 @@ bool crackViews(std::string_view s, Views& v) {
       return false;
     }
     if (c == '@') {
-      if (haveUser || !fits(segment, kUserNameCapacity)) return false;
+      if (haveUser || !fitsRaw(segment, kUserNameCapacity)) return false;
       v.userName = segment;
       haveUser = true;
       i = segStart = i + 1;
@@ -125,8 +185,9 @@ bool crackViews(std::string_view s, Views& v) {
     // "#" ends the authority like "?": a fragment is never part of a host.
     if (c == '/' || c == '?' || c == '#') {
       if (!haveHost) {
-        if (!fits(segment, kHostNameCapacity)) return false;
+        if (!fitsRaw(segment, kHostNameCapacity)) return false;
         v.hostName = segment;
+        haveHost = true;
       }
       pathStart = i;  // not consumed: the path phase starts at it
       break;
@@ -137,7 +198,7 @@ bool crackViews(std::string_view s, Views& v) {
     // The text ended: after an ordinary character the segment is the host;
     // right after ":", "//" or "@" the segment is empty, and so is the host.
     const std::string_view segment = s.substr(segStart);
-    if (!fits(segment, kHostNameCapacity)) return false;
+    if (!fitsRaw(segment, kHostNameCapacity)) return false;
     v.hostName = segment;
   }
   if (!haveScheme) return false;
@@ -148,33 +209,66 @@ bool crackViews(std::string_view s, Views& v) {
     const std::size_t end = v.schemeKind == kSchemeFile ? npos : rest.find_first_of("?#");
     v.urlPath = rest.substr(0, end);
     if (end != npos) v.extraInfo = rest.substr(end);
-    if (!fits(v.urlPath, kUrlPathCapacity) || !fits(v.extraInfo, kExtraInfoCapacity)) return false;
-  }
-
-  // Port.
-  switch (v.schemeKind) {
-    case kSchemeFile:
-    case kSchemeNews:
-    case kSchemeMailto: v.port = 0; break;
-    default:
-      if (havePort)
-        v.port = explicitPort;
-      else
-        v.port = v.schemeKind == kSchemeUnknown ? 0 : kSchemeTable[v.schemeKind].defaultPort;
+    if (!fitsRaw(v.urlPath, kUrlPathCapacity) || !fitsRaw(v.extraInfo, kExtraInfoCapacity)) return false;
   }
   return true;
 }
 
-// Decodes (when asked) into `storage` and cracks into views of it.
-bool crackInto(std::string_view address, bool decodeFirst, std::string& storage, Views& v) {
-  std::string_view s = address;
-  if (decodeFirst) {
-    Unescaped u = unescapeUrl(address, kDecodedAddressCapacity);
-    if (!u.ok) return false;
-    storage = std::move(u.text);
-    s = storage;
+std::uint16_t portOf(int schemeKind, bool havePort, std::string_view portText) {
+  switch (schemeKind) {
+    case kSchemeFile:
+    case kSchemeNews:
+    case kSchemeMailto: return 0;
+    default:
+      if (havePort) return readPort(portText);
+      return schemeKind == kSchemeUnknown ? 0 : kSchemeTable[schemeKind].defaultPort;
   }
-  return crackViews(s, v);
+}
+
+// Splits the raw address first and then, when asked, decodes each part on
+// its own: an escaped "/", "?", "#", ":" or "@" stays inside the part it was
+// written in and never acts as a separator, and a host whose escapes stand
+// for a separator fails the crack.  The decoded address as a whole still
+// holds at most 2083 characters, and a truncated escape or a NUL anywhere
+// fails.
+bool crackInto(std::string_view address, bool decodeFirst, UrlParts& out) {
+  out.clear();
+  if (decodeFirst) {
+    const Unescaped whole = unescapeUrl(address, kDecodedAddressCapacity);
+    if (!whole.ok || whole.text.find('\0') != npos) return false;
+  }
+  Views v;
+  if (!crackViews(address, decodeFirst, v)) return false;
+  UrlParts p;
+  p.schemeKind = v.schemeKind;
+  if (!decodeFirst) {
+    p.schemeName = v.schemeName;
+    p.hostName = v.hostName;
+    p.userName = v.userName;
+    p.password = v.password;
+    p.urlPath = v.urlPath;
+    p.extraInfo = v.extraInfo;
+    p.port = portOf(v.schemeKind, v.havePort, v.portText);
+    out = std::move(p);
+    return true;
+  }
+  std::optional<std::string> host = decodeHost(v.hostName);
+  if (!host) return false;
+  p.schemeName = decodePart(v.schemeName);
+  p.hostName = std::move(*host);
+  p.userName = decodePart(v.userName);
+  p.password = decodePart(v.password);
+  p.urlPath = decodePart(v.urlPath);
+  p.extraInfo = decodePart(v.extraInfo);
+  const std::string portText = decodePart(v.portText);
+  if ((p.schemeKind == kSchemeUnknown && !fits(p.schemeName, kSchemeNameCapacity)) ||
+      !fits(p.hostName, kHostNameCapacity) || !fits(p.userName, kUserNameCapacity) ||
+      !fits(p.password, kPasswordCapacity) || !fits(portText, kPortTextCapacity) ||
+      !fits(p.urlPath, kUrlPathCapacity) || !fits(p.extraInfo, kExtraInfoCapacity))
+    return false;
+  p.port = portOf(v.schemeKind, v.havePort, portText);
+  out = std::move(p);
+  return true;
 }
 
 }  // namespace
@@ -211,19 +305,7 @@ Unescaped unescapeUrl(std::string_view input, std::size_t capacity) {
 }
 
 bool crackUrl(std::string_view address, bool decodeFirst, UrlParts& out) {
-  out.clear();
-  std::string storage;
-  Views v;
-  if (!crackInto(address, decodeFirst, storage, v)) return false;
-  out.schemeName = v.schemeName;
-  out.schemeKind = v.schemeKind;
-  out.hostName = v.hostName;
-  out.userName = v.userName;
-  out.password = v.password;
-  out.urlPath = v.urlPath;
-  out.extraInfo = v.extraInfo;
-  out.port = v.port;
-  return true;
+  return crackInto(address, decodeFirst, out);
 }
 
 std::optional<std::string> siteFromTypedAddress(std::string_view text) {
@@ -233,9 +315,8 @@ std::optional<std::string> siteFromTypedAddress(std::string_view text) {
   std::string address;
   if (!startsWithNoCase(text, "http:") && !startsWithNoCase(text, "https:")) address = "http://";
   address.append(text);
-  std::string storage;
-  Views v;
-  if (!crackInto(address, true, storage, v)) return std::nullopt;
+  UrlParts v;
+  if (!crackInto(address, true, v)) return std::nullopt;
   if (v.schemeKind != kSchemeHttp && v.schemeKind != kSchemeHttps) return std::nullopt;
   std::string site;
   site.reserve(v.hostName.size() + v.urlPath.size());
@@ -245,9 +326,8 @@ std::optional<std::string> siteFromTypedAddress(std::string_view text) {
 }
 
 std::optional<std::string> siteFromPageUrl(std::string_view url) {
-  std::string storage;
-  Views v;
-  if (!crackInto(url, true, storage, v)) return std::nullopt;
+  UrlParts v;
+  if (!crackInto(url, true, v)) return std::nullopt;
   if (v.schemeKind != kSchemeHttp && v.schemeKind != kSchemeHttps) return std::nullopt;
   std::string site;
   site.reserve(v.hostName.size() + v.urlPath.size());
@@ -273,9 +353,8 @@ bool lookupSite(std::string_view url, const SiteContains& contains) {
     address = lowered;
   }
 
-  std::string storage;
-  Views v;
-  if (!crackInto(address, true, storage, v)) return false;
+  UrlParts v;
+  if (!crackInto(address, true, v)) return false;
 
   std::string key;
   key.reserve(v.hostName.size() + v.urlPath.size());

@@ -85,11 +85,15 @@ Unescaped unescapeUrl(std::string_view input, std::size_t capacity);
 inline constexpr char kBadEscapeByte = '%';
 
 // Cracks an address into `out` (which is cleared first and stays cleared on
-// failure).  With decodeFirst the whole address is percent-decoded before any
-// splitting, so an escaped "/", "?", "#", ":" or "@" acts as a separator.  An
-// address containing a NUL byte (written, or decoded from "%00") fails: a
-// NUL would silently cut the address short wherever it is later used as a C
-// string.
+// failure).  The address is split at its written separators first; with
+// decodeFirst each part is then percent-decoded on its own, so an escaped
+// "/", "?", "#", ":" or "@" stays inside its part, and a host name whose
+// escapes stand for one of "/\\?#@:[]" fails the crack (such a host would be
+// read as another host by whoever splits the decoded text again).  The
+// capacities count decoded characters.  A host written in brackets (an IPv6
+// address) is kept whole with its brackets and colons.  An address
+// containing a NUL byte (written, or decoded from "%00") fails: a NUL would
+// silently cut the address short wherever it is later used as a C string.
 bool crackUrl(std::string_view address, bool decodeFirst, UrlParts& out);
 
 // The site text for an address the user typed into the white list page:

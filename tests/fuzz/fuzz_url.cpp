@@ -23,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (p.schemeKind < kSchemeUnknown || p.schemeKind > kSchemeSocks) std::abort();
       if (p.hostName.find('\0') != std::string::npos) std::abort();
       if (!p.password.empty() && p.userName.empty()) std::abort();
+      // Split before decoding: an escape never puts a separator into a host.
+      if (decode && p.hostName.find_first_of("/\\?#@") != std::string::npos) std::abort();
     } else if (!(p == UrlParts{})) {
       std::abort();  // a failed crack leaves the record cleared
     }

@@ -92,5 +92,20 @@ check(sites(wl, all) == "", "DeleteAll");
 wl.add("shop.example.com");
 check(wl.FIND("http://shop.example.com/") === true, "names ignore case");
 
+// Addresses: a look-alike of a listed site is not that site, two hosts
+// beyond the code page stay two hosts, an escape never splits a host, and an
+// empty site is refused.
+wl.DeleteAll();
+wl.Add("adobe.com");
+check(wl.Find("http://\u0101dobe.com/") === false, "a look-alike host is not the listed one");
+wl.Add("\u4e2d\u6587.test");
+check(wl.Find("http://\u4e2d\u6587.test/x") === true, "a listed host beyond the code page is found");
+check(wl.Find("http://\u65e5\u672c.test/") === false, "another such host is not");
+wl.Add("good.com");
+check(wl.Find("http://good.com%2F.evil.com/") === false, "an escaped / does not end the host");
+expectError(function () { wl.Add(""); }, [0x80070057, 0x800A0005], "Add of an empty site");
+wl.DeleteAll();
+
+
 WScript.Echo(failures == 0 ? "whitelist_client.js: all checks passed" : "whitelist_client.js: " + failures + " failed");
 WScript.Quit(failures);

@@ -281,27 +281,82 @@ TEST(AdwareClean, WalkReportsProgressEveryTenThousandKeys) {
   EXPECT_EQ(view.statuses.at(0), "\\HKEY_CURRENT_USER\\0");  // K0's first subkey, the second key met
 }
 
+// A walk asked to stop ends before its next key and deletes nothing more.
+TEST(AdwareClean, AStoppedWalkEndsBeforeItsNextKey) {
+  FakeRegistry reg;
+  reg.create(RegRoot::CurrentUser, "Software\\Classes\\CLSID\\" + A);
+  std::atomic<bool> stop{true};
+  const WalkResult r = cleanRegistry(reg, {lowerAscii(A)}, nullptr, &stop);
+  EXPECT_EQ(r.keysVisited, 0u);
+  EXPECT_TRUE(r.deleted.empty());
+  EXPECT_TRUE(reg.exists(RegRoot::CurrentUser, "Software\\Classes\\CLSID\\" + A));
+  stop = false;
+  EXPECT_EQ(cleanRegistry(reg, {lowerAscii(A)}, nullptr, &stop).deleted.size(), 1u);
+}
+
 // --- kill bits ----------------------------------------------------------------
 
 TEST(AdwareKillBits, WriteAndRemoveEveryListEntry) {
   Page p;
   p.load({{A, "Alpha"}, {B, "Beta"}});
-  p.reg.put(HKLM, kCompat + A, "Old", RegValue::dword(7));
-  p.reg.put(HKLM, kCompat + Legit, kCompatibilityFlags, RegValue::dword(kKillBit));
+  p.reg.create(HKLM, kCompatibilityKey);
   int autoBlockOn = 0;
   p.logic.toggleAutoBlock(autoBlockOn);
   EXPECT_EQ(autoBlockOn, 1);
   for (const auto& id : {A, B}) EXPECT_EQ(p.reg.dword(HKLM, kCompat + id, kCompatibilityFlags), 0x400u);
-  EXPECT_EQ(p.reg.valueNames(HKLM, kCompat + A).size(), 1u) << "written afresh";
   EXPECT_EQ(p.view.statuses.front(), "add adwares in blocking list...");
   EXPECT_EQ(p.view.statuses.back(), "ready");
   p.logic.toggleAutoBlock(autoBlockOn);
   EXPECT_EQ(autoBlockOn, 0);
-  EXPECT_FALSE(p.reg.exists(HKLM, kCompat + A));
+  EXPECT_FALSE(p.reg.exists(HKLM, kCompat + A));  // the keys it made go again
   EXPECT_FALSE(p.reg.exists(HKLM, kCompat + B));
-  EXPECT_TRUE(p.reg.exists(HKLM, kCompat + Legit));
+  EXPECT_TRUE(p.reg.valueNames(HKLM, kKillBitRecordKey).empty());
   EXPECT_EQ(p.view.statuses.back(), "ready");
   EXPECT_EQ(p.view.stepSize, -1);
+}
+
+// What others wrote under a listed class id's compatibility key survives the
+// box ticked and cleared: their kill bits, other flags and values.
+TEST(AdwareKillBits, OthersValuesSurviveTickingAndClearing) {
+  const std::string C = "{CCCCCCCC-0000-0000-0000-000000000003}";
+  const std::string D = "{DDDDDDDD-0000-0000-0000-000000000004}";
+  struct Case {
+    const char* what;
+    std::string id;
+    std::optional<std::uint32_t> flagsBefore;
+    bool alternate;                             // an AlternateCLSID value beside
+    std::optional<std::uint32_t> flagsTicked;   // after ticking
+  } cases[] = {
+      {"someone's kill bit", A, kKillBit, false, kKillBit},
+      {"kill bit and AlternateCLSID", B, kKillBit, true, kKillBit},
+      {"AlternateCLSID only", C, std::nullopt, true, kKillBit},
+      {"other flags", D, 0x800u, false, 0xC00u},
+  };
+  Page p;
+  std::vector<ListRecord> list;
+  for (const Case& c : cases) list.push_back({c.id, c.what});
+  p.load(list);
+  for (const Case& c : cases) {
+    if (c.flagsBefore) p.reg.put(HKLM, kCompat + c.id, kCompatibilityFlags, RegValue::dword(*c.flagsBefore));
+    if (c.alternate) p.reg.put(HKLM, kCompat + c.id, "AlternateCLSID", RegValue::string(Legit));
+  }
+  int autoBlockOn = 0;
+  p.logic.toggleAutoBlock(autoBlockOn);
+  for (const Case& c : cases) {
+    EXPECT_EQ(p.reg.dword(HKLM, kCompat + c.id, kCompatibilityFlags), c.flagsTicked) << c.what;
+    if (c.alternate) {
+      EXPECT_EQ(p.reg.string(HKLM, kCompat + c.id, "AlternateCLSID"), Legit) << c.what;
+    }
+  }
+  p.logic.toggleAutoBlock(autoBlockOn);
+  for (const Case& c : cases) {
+    EXPECT_TRUE(p.reg.exists(HKLM, kCompat + c.id)) << c.what;
+    EXPECT_EQ(p.reg.dword(HKLM, kCompat + c.id, kCompatibilityFlags), c.flagsBefore) << c.what;
+    if (c.alternate) {
+      EXPECT_EQ(p.reg.string(HKLM, kCompat + c.id, "AlternateCLSID"), Legit) << c.what;
+    }
+  }
+  EXPECT_EQ(p.view.statuses.back(), "ready");
 }
 
 TEST(AdwareKillBits, StatusSaysWhenTheBlockingListCouldNotBeChanged) {
@@ -320,6 +375,8 @@ TEST(AdwareKillBits, StatusSaysWhenTheBlockingListCouldNotBeChanged) {
       if (c.compatKey) p.reg.create(HKLM, kCompatibilityKey);
       if (c.writesFail) {
         p.reg.put(HKLM, kCompat + A, "x", RegValue::dword(1));
+        p.reg.put(HKLM, kKillBitRecordKey, A, RegValue::dword(kRecordBitAdded));
+        p.reg.failOpen(HKLM, kCompat + A, RegStatus::AccessDenied);
         p.reg.failCreate(HKLM, kCompat + A, RegStatus::AccessDenied);
         p.reg.failDelete(HKLM, kCompat + A, RegStatus::AccessDenied);
       }

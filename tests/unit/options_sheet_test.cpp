@@ -445,6 +445,55 @@ TEST(OptionsSave, FailureTable) {
   }
 }
 
+// No message box is up while the data mutex is owned: every other browser's
+// popup decision waits on it.  Each message still comes, in its order, with
+// every step's outcome as before.
+TEST(OptionsMessages, NoneIsShownWhileTheDataMutexIsOwned) {
+  struct Watching final : Messages {
+    FakeMutex* data = nullptr;
+    std::vector<std::string> shown;
+    void showString(int id) override { note("#" + std::to_string(id)); }
+    void showText(const std::string& t) override { note(t); }
+    void note(const std::string& m) {
+      EXPECT_EQ(data->held, 0) << m << " shown with the data mutex owned";
+      shown.push_back(m);
+    }
+  };
+  struct Case {
+    const char* what;
+    std::function<void(World&)> setup;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {"settings key missing", [](World& w) { w.reg.deleteKey(HKCU, kKey); }, {msg(504)}},
+      {"browser key fails", [](World& w) { w.reg.failOpen(HKCU, kMain, RegStatus::Failed); }, {msg(507)}},
+      {"white list write fails", [](World& w) { w.host.list.replaceFails = true; }, {msg(106)}},
+      {"all three",
+       [](World& w) {
+         w.reg.deleteKey(HKCU, kKey);
+         w.reg.failOpen(HKCU, kMain, RegStatus::Failed);
+         w.host.list.replaceFails = true;
+       },
+       {msg(504), msg(507), msg(106)}},
+      {"read error", [](World& w) { w.host.list.readError = ComError{"S", 0x80004005, "d", "t"}; },
+       {"S Error: 0x80004005\r\nd\r\nt\r\n"}},
+      {"no white list", [](World& w) { w.host.hasList = false; }, {msg(506)}},
+  };
+  for (const Case& c : cases) {
+    World w;
+    w.host.list.sites = {"old.test"};
+    c.setup(w);
+    w.host.sheet = [](SheetValues& v, int) {
+      v.whiteList.whiteListCopy = std::vector<std::string>{"new.test"};
+      return 1;
+    };
+    Watching watching;
+    watching.data = &w.data;
+    showOptions({w.s, w.reg, watching, &w.options, &w.data, w.host}, 0);
+    EXPECT_EQ(watching.shown, c.messages) << c.what;
+    w.expectClosed(c.what);
+  }
+}
+
 TEST(OptionsWhiteList, AReadErrorShowsTheComErrorAndTheSheetOpensWithWhatWasRead) {
   World w;
   w.host.list.sites = {"a.test"};

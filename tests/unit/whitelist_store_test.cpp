@@ -1,6 +1,7 @@
 // The white list store: set rules, cursor, file parsing and writing.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -265,6 +266,71 @@ TEST_F(StoreTest, LookupUsesAddressRule) {
   store.insert("Shop.Example.com");
   EXPECT_TRUE(store.lookup("http://shop.example.com/x"));
   EXPECT_FALSE(store.lookup("http://example.com/x"));
+}
+
+}  // namespace
+}  // namespace qv::wl
+
+namespace qv::wl {
+namespace {
+
+// The automation object's changes are all or nothing: the new list is
+// written first; a failed write leaves the list and the file as they were.
+TEST(StoreChange, AllOrNothingTable) {
+  using Op = std::function<WhiteListStore::Change(WhiteListStore&)>;
+  struct Case {
+    const char* what;
+    Op op;
+    bool writeFails;
+    bool refused, changed;
+    std::vector<std::string> sites;  // the list afterwards
+    int writes;
+  } cases[] = {
+      {"add", [](WhiteListStore& s) { return s.add("New.TEST"); }, false, false, true, {"new.test", "old.test"}, 1},
+      {"add fails", [](WhiteListStore& s) { return s.add("new.test"); }, true, false, false, {"old.test"}, 1},
+      {"add present", [](WhiteListStore& s) { return s.add("OLD.test"); }, true, false, false, {"old.test"}, 0},
+      {"add empty", [](WhiteListStore& s) { return s.add(""); }, false, true, false, {"old.test"}, 0},
+      {"add blank", [](WhiteListStore& s) { return s.add(" \t"); }, false, true, false, {"old.test"}, 0},
+      {"remove", [](WhiteListStore& s) { return s.remove("Old.test"); }, false, false, true, {}, 1},
+      {"remove fails", [](WhiteListStore& s) { return s.remove("old.test"); }, true, false, false, {"old.test"}, 1},
+      {"remove absent", [](WhiteListStore& s) { return s.remove("x.test"); }, true, false, false, {"old.test"}, 0},
+      {"remove all", [](WhiteListStore& s) { return s.removeAll(); }, false, false, true, {}, 1},
+      {"remove all fails", [](WhiteListStore& s) { return s.removeAll(); }, true, false, false, {"old.test"}, 1},
+  };
+  for (const Case& c : cases) {
+    fake::FakeFileSystem files;
+    const std::string before = kHeaderLine + "old.test\r\n";
+    files.files[kPath] = before;
+    WhiteListStore store(files);
+    store.setFileName(kPath);
+    ASSERT_TRUE(store.loadFile().ok());
+    store.advance();  // the cursor moves only when the list changes
+    if (c.writeFails) files.failReplace(kPath, 112);
+    const WhiteListStore::Change r = c.op(store);
+    EXPECT_EQ(r.refused, c.refused) << c.what;
+    EXPECT_EQ(r.changed, c.changed) << c.what;
+    EXPECT_EQ(r.ok(), !c.refused && !(c.writeFails && c.writes > 0)) << c.what;
+    if (c.writeFails && c.writes > 0) {
+      EXPECT_EQ(r.store.systemError, 112u) << c.what;
+    }
+    EXPECT_EQ(sitesOf(store), c.sites) << c.what;
+    EXPECT_EQ(static_cast<int>(files.replaces.size()), c.writes) << c.what;
+    if (!c.changed) {
+      EXPECT_EQ(files.files[kPath], before) << c.what;
+      EXPECT_EQ(store.current(), nullptr) << c.what;
+    } else {
+      EXPECT_EQ(files.files[kPath], WhiteListStore::format(store.sites())) << c.what;
+      EXPECT_EQ(store.current(), store.sites().empty() ? nullptr : &*store.sites().begin()) << c.what;
+    }
+  }
+}
+
+TEST(StoreChange, ReplaceAllLeavesBlankTextsOut) {
+  fake::FakeFileSystem files;
+  WhiteListStore store(files);
+  store.setFileName(kPath);
+  ASSERT_TRUE(store.replaceAll({"", "a.test", "  "}).ok());
+  EXPECT_EQ(sitesOf(store), std::vector<std::string>{"a.test"});
 }
 
 }  // namespace

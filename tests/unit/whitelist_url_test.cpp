@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "whitelist/address_form.h"
 #include "whitelist/url.h"
 
 namespace qv::wl {
@@ -135,15 +136,31 @@ INSTANTIATE_TEST_SUITE_P(
         CrackCase{"file:c:\\x?y", true, "file", kSchemeFile, "", 0, "c:\\x?y"},
         CrackCase{"file:/x#y", true, "file", kSchemeFile, "", 0, "/x#y"},
         CrackCase{"FILE:", true, "FILE", kSchemeFile, "", 0},
-        // Escaped separators act as separators.
-        CrackCase{"http://example.com%2Fads/x", true, "http", kSchemeHttp, "example.com", 80, "/ads/x"},
-        CrackCase{"http%3A%2F%2Fexample.com", true, "http", kSchemeHttp, "example.com", 80},
-        CrackCase{"http://good.test%3A81/", true, "http", kSchemeHttp, "good.test", 81, "/"},
-        CrackCase{"http://good.test%23f", true, "http", kSchemeHttp, "good.test", 80, "", "#f"},
-        CrackCase{"http://a%40b@c/", false},  // two user-name "@"
+        // Split first: an escape never acts as a separator, and a host whose
+        // escapes stand for one fails rather than name another host.
+        CrackCase{"http://example.com%2Fads/x", false},
+        CrackCase{"http://good.com%2F.evil.com/", false},
+        CrackCase{"http://good.com%5C.evil.com/", false},
+        CrackCase{"http%3A%2F%2Fexample.com", false},  // no written ":": no scheme
+        CrackCase{"http://good.test%3A81/", false},
+        CrackCase{"http://good.test%23f", false},
+        CrackCase{"http://good.test%3Fx", false},
+        CrackCase{"http://h%5B1%5D/", false},
+        CrackCase{"http://a%40b@c/", true, "http", kSchemeHttp, "c", 80, "/", "", "a@b"},
+        CrackCase{"http://u%3Ap@h/", true, "http", kSchemeHttp, "h", 80, "/", "", "u:p"},
+        CrackCase{"http://%65xample.com/a%3Fb%23c", true, "http", kSchemeHttp, "example.com", 80, "/a?b#c"},
+        CrackCase{"ht%74p://h:%38%31/", true, "http", kSchemeHttp, "h", 81, "/"},
+        // A bracketed IPv6 host stays whole.
+        CrackCase{"http://[2001:db8::1]/x", true, "http", kSchemeHttp, "[2001:db8::1]", 80, "/x"},
+        CrackCase{"http://[2001:db8::1]:81/", true, "http", kSchemeHttp, "[2001:db8::1]", 81, "/"},
+        CrackCase{"http://u@[::1]:82", true, "http", kSchemeHttp, "[::1]", 82, "", "", "u"},
+        CrackCase{"http://[::1]", true, "http", kSchemeHttp, "[::1]", 80},
+        CrackCase{"http://[::1]?q", true, "http", kSchemeHttp, "[::1]", 80, "", "?q"},
+        CrackCase{"http://[2001:db8::1", false},
+        CrackCase{"http://[::1]x/", false},
         // Bad escapes decode to "%", which is no separator.
         CrackCase{"http://a%zzb/", true, "http", kSchemeHttp, "a%b", 80, "/"},
-        CrackCase{"http://a%4/b", true, "http", kSchemeHttp, "a%b", 80},
+        CrackCase{"http://a%4/b", true, "http", kSchemeHttp, "a%4", 80, "/b"},  // split before decoding
         CrackCase{"http://example.com/%", false},
         CrackCase{"http://example.com/%4", false},
         CrackCase{"http://example.com/%41", true, "http", kSchemeHttp, "example.com", 80, "/A"},
@@ -363,6 +380,15 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"example.com", "http://example.com.evil.test/", false},
         LookupCase{"example.com", "http://evil.test/example.com", false},
         LookupCase{"example.com", "http://example.com%00.evil.test/", false},
+        LookupCase{"good.com", "http://good.com%2F.evil.com/", false},
+        LookupCase{"good.com", "http://good.com%3F.evil.com/", false},
+        LookupCase{"good.com", "http://good.com%40evil.com/", false},
+        LookupCase{"evil.com", "http://good.com%40evil.com/", false},
+        LookupCase{"example.com/ads", "http://example.com/ads%2Fx", true},
+        LookupCase{"[2001:db8::1]", "http://[2001:db8::1]/x", true},
+        LookupCase{"[2001:db8::1]", "http://[2001:db8::2]/", false},
+        LookupCase{"[2001:db8::1]", "http://[2001:db8::1]:8080/", true},
+        LookupCase{"[2001", "http://[2001:db8::1]/", false},
         LookupCase{"example.com", "http://example.co/", false},
         LookupCase{"example.com/ads", "http://example.com/ads", true},
         LookupCase{"example.com/ads", "http://example.com/ads/", true},
@@ -379,6 +405,80 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"b.test", "view-source:http://b.test/x", true},
         LookupCase{"b.test", "xhttps://b.test/x", true},
         LookupCase{"b.test", "https://b.test/x?u=https://c.test/", true}));
+
+// ---------------------------------------------------------------------------
+// The narrow form of wide addresses and entries (the Windows side runs it on
+// wchar_t; here UTF-8 bytes stand for the characters beyond ASCII).
+
+struct HostCase {
+  std::string input;
+  std::vector<std::string> hosts;
+};
+std::ostream& operator<<(std::ostream& os, const HostCase& c) { return os << '"' << c.input << '"'; }
+
+class HostSpanTest : public ::testing::TestWithParam<HostCase> {};
+TEST_P(HostSpanTest, FindsEveryHost) {
+  const std::string_view text = GetParam().input;
+  std::vector<std::string> hosts;
+  for (const TextSpan& s : hostSpans(text)) hosts.emplace_back(text.substr(s.begin, s.end - s.begin));
+  EXPECT_EQ(hosts, GetParam().hosts);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostSpanTest,
+    ::testing::Values(HostCase{"http://\xC4\x81" "dobe.com/", {"\xC4\x81" "dobe.com"}},
+                      HostCase{"http://u:p@\xE4\xB8\xAD.test:81/x?y#z", {"\xE4\xB8\xAD.test"}},
+                      HostCase{"\xE4\xB8\xAD.test/ads", {"\xE4\xB8\xAD.test"}},  // an entry
+                      HostCase{"\xE4\xB8\xAD.test", {"\xE4\xB8\xAD.test"}},
+                      HostCase{"http://[2001:db8::1]:80/", {"[2001:db8::1]"}},
+                      HostCase{"https://a.test/?go=http://b.test/", {"a.test", "b.test"}},
+                      HostCase{"http://a.test\\b", {"a.test"}},
+                      HostCase{"http://", {""}},
+                      HostCase{"", {""}}));
+
+// A stand-in for IdnToAscii that keeps hosts apart: "xn--" and the bytes in
+// hex.
+std::optional<std::string> fakeIdn(std::string_view host) {
+  if (host.find('!') != std::string_view::npos) return std::nullopt;  // no IDNA form
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "xn--";
+  for (unsigned char c : host) out += {kHex[c >> 4], kHex[c & 15]};
+  return out;
+}
+// The code page of the test: ASCII and the one byte 0xE9 ("é" in 1252).
+std::optional<std::string> fakeExact(std::string_view rest) {
+  for (unsigned char c : rest)
+    if (c > 0x7F && c != 0xE9) return std::nullopt;
+  return std::string(rest);
+}
+
+struct FormCase {
+  std::string input;
+  std::optional<std::string> form;
+};
+std::ostream& operator<<(std::ostream& os, const FormCase& c) { return os << '"' << c.input << '"'; }
+class NarrowFormTest : public ::testing::TestWithParam<FormCase> {};
+TEST_P(NarrowFormTest, GivesOneExactForm) {
+  EXPECT_EQ(narrowForm(std::string_view(GetParam().input), fakeIdn, fakeExact), GetParam().form);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NarrowFormTest,
+    ::testing::Values(
+        // A look-alike host never becomes the ASCII host it resembles.
+        FormCase{"http://\xC4\x81" "dobe.com/", "http://xn--c481646f62652e636f6d/"},
+        // Two hosts outside the code page stay two hosts.
+        FormCase{"http://\xE4\xB8\xAD.test/", "http://xn--e4b8ad2e74657374/"},
+        FormCase{"http://\xE6\x97\xA5.test/", "http://xn--e697a52e74657374/"},
+        FormCase{"\xE4\xB8\xAD.test/ads", "xn--e4b8ad2e74657374/ads"},
+        FormCase{"http://a.test/\xE9t\xE9", "http://a.test/\xE9t\xE9"},  // exact in the code page: kept
+        FormCase{"http://a.test/\xE4\xB8\xAD", std::nullopt},            // the caller's rule for the rest
+        FormCase{"http://\xE4\xB8\xAD!.test/", std::nullopt},            // a host with no IDNA form
+        FormCase{"http://example.com/", "http://example.com/"}));
+
+TEST(PercentUtf8, EncodesEachLength) {
+  EXPECT_EQ(percentUtf8(U'\u00E9'), "%C3%A9");
+  EXPECT_EQ(percentUtf8(U'\u4E2D'), "%E4%B8%AD");
+  EXPECT_EQ(percentUtf8(U'\U0001F600'), "%F0%9F%98%80");
+}
 
 }  // namespace
 }  // namespace qv::wl

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ class RecordingMessages final : public qv::Messages {
  public:
   void showString(int id) override { add("#" + std::to_string(id)); }
   void showText(const std::string& t) override { add(t); }
+  // Runs on the sheet's thread while a message is "up" (set before the
+  // sheet starts): a stand-in for the user reading a message box.
+  std::function<void(const std::string&)> whileShown;
   std::vector<std::string> shown() {
     std::lock_guard<std::mutex> l(m_);
     return shown_;
@@ -28,6 +32,7 @@ class RecordingMessages final : public qv::Messages {
 
  private:
   void add(std::string s) {
+    if (whileShown) whileShown(s);
     std::lock_guard<std::mutex> l(m_);
     shown_.push_back(std::move(s));
   }

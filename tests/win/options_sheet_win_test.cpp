@@ -617,5 +617,41 @@ TEST(OptionsSheetWin, OpensAndSavesTenThousandSitesQuickly) {
   }
 }
 
+// While a message of the save is up (the white list file cannot be
+// written: 106), another browser's popup decision still gets the data mutex
+// within its normal wait of 1000 ms.
+TEST(OptionsSheetWin, NoMessageIsUpWhileTheDataMutexIsOwned) {
+  SharedSettings s = testRecord();
+  const std::wstring list = scratchList("qv-options-held.WL", "#Quillvane White List\r\nold.test\r\n");
+  SetFileAttributesW(list.c_str(), FILE_ATTRIBUTE_READONLY);
+  SheetThread run(s, "held", list, ui::kPageWhiteList);
+  std::vector<DWORD> waits;
+  run.messages.whileShown = [&](const std::string&) {
+    struct Decision {
+      static DWORD WINAPI run(void* out) {
+        HANDLE m = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "QvTestPubData-held");
+        DWORD r = m ? WaitForSingleObject(m, 1000) : WAIT_FAILED;
+        if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ReleaseMutex(m);
+        if (m) CloseHandle(m);
+        *static_cast<DWORD*>(out) = r;
+        return 0;
+      }
+    };
+    DWORD result = WAIT_FAILED;
+    HANDLE t = CreateThread(nullptr, 0, &Decision::run, &result, 0, nullptr);
+    WaitForSingleObject(t, 5000);
+    CloseHandle(t);
+    waits.push_back(result);
+  };
+  HWND sheet = run.waitSheet();
+  ASSERT_TRUE(sheet);
+  pressSheetButton(sheet, IDOK);
+  ASSERT_TRUE(run.join());
+  SetFileAttributesW(list.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(run.messages.shown(), std::vector<std::string>{"#106"});
+  EXPECT_EQ(waits, std::vector<DWORD>{WAIT_OBJECT_0});
+  EXPECT_EQ(readAll(list), "#Quillvane White List\r\nold.test\r\n");
+}
+
 }  // namespace
 }  // namespace qvtest

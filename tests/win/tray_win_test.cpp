@@ -368,9 +368,33 @@ TEST(ContextMenuWin, ProgramSubmenuMarksAndRouting) {
   world.settings.addToContextMenu = 0;
   EXPECT_EQ(qv::ui::win::showContextMenu(0, nullptr, static_cast<IOleCommandTarget*>(&target), c), S_FALSE);
   world.settings.addToContextMenu = 1;
+  // The later places are tried in turn; the first that holds the menu
+  // serves (here the stand-in, behind a library that does not load).
   c.resourceLibrary = "no-such-library.dll";
-  EXPECT_EQ(qv::ui::win::showContextMenu(0, nullptr, static_cast<IOleCommandTarget*>(&target), c), S_FALSE);
-  EXPECT_TRUE(target.execs.empty());
+  c.laterLibraries = {"no-such-library-either.dll", QV_STANDIN_SHDOCLC};
+  EXPECT_EQ(qv::ui::win::showContextMenu(0, nullptr, static_cast<IOleCommandTarget*>(&target), c,
+                                         [](HMENU, HWND) { return 0; }),
+            S_OK);
+  EXPECT_EQ(target.execs, (std::vector<int>{27, 53}));
+  // Where no place holds it, the program's submenu still shows, over the
+  // browser's menu extensions (no encoding menu to attach).
+  c.laterLibraries = {"no-such-library-either.dll", "kernel32.dll"};
+  CommandTarget bare(window);
+  std::string label;
+  int items = 0;
+  EXPECT_EQ(qv::ui::win::showContextMenu(0, nullptr, static_cast<IOleCommandTarget*>(&bare), c,
+                                         [&](HMENU menu, HWND) {
+                                           char text[64] = {};
+                                           GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
+                                           label = text;
+                                           items = GetMenuItemCount(menu);
+                                           return 0;
+                                         }),
+            S_OK);
+  EXPECT_EQ(label, "Quillvane");
+  EXPECT_GE(items, 1);
+  EXPECT_EQ(bare.execs, (std::vector<int>{53}));
+  EXPECT_EQ(bare.refs, 1u);
   DestroyWindow(window);
 }
 

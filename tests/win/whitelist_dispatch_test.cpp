@@ -180,11 +180,11 @@ TEST(WhiteListInvoke, TextArgumentsAreConvertedToStrings) {
   Bstr mixed(L"MiXeD.test");
   EXPECT_EQ(invoke(list.Get(), 1, {int4(42)}), S_OK);
   EXPECT_EQ(invoke(list.Get(), 1, {text(mixed.get())}), S_OK);
-  EXPECT_EQ(invoke(list.Get(), 1, {text(nullptr)}), S_OK);  // NULL BSTR: the empty text
+  EXPECT_EQ(invoke(list.Get(), 1, {text(nullptr)}), E_INVALIDARG);  // NULL BSTR: the empty text, no site
   // A reference to a string (how VBScript passes a variable) is read through.
   Var held(L"held.test");
   EXPECT_EQ(invoke(list.Get(), 1, {refTo(&held.v)}), S_OK);
-  EXPECT_EQ(enumerate(list.Get()), (Sites{L"", L"42", L"held.test", L"mixed.test"}));
+  EXPECT_EQ(enumerate(list.Get()), (Sites{L"42", L"held.test", L"mixed.test"}));
   EXPECT_EQ(invoke(list.Get(), 2, {int4(42)}), S_OK);
   EXPECT_EQ(invoke(list.Get(), 2, {text(nullptr)}), S_OK);
   EXPECT_EQ(enumerate(list.Get()), (Sites{L"held.test", L"mixed.test"}));

@@ -23,9 +23,9 @@ TEST(WhiteListObject, AddLowerCasesAndKeepsEachSiteOnce) {
   for (const wchar_t* site : {L"Example.COM", L"b.test", L"EXAMPLE.com", L"a.test/X"})
     EXPECT_EQ(list->Add(Bstr(site).get()), S_OK) << site;
   EXPECT_EQ(enumerate(list.Get()), (Sites{L"a.test/x", L"b.test", L"example.com"}));
-  // A NULL BSTR is the empty text, stored like any other.
-  EXPECT_EQ(list->Add(nullptr), S_OK);
-  EXPECT_EQ(enumerate(list.Get()), (Sites{L"", L"a.test/x", L"b.test", L"example.com"}));
+  // A NULL BSTR is the empty text, which is no site.
+  EXPECT_EQ(list->Add(nullptr), E_INVALIDARG);
+  EXPECT_EQ(enumerate(list.Get()), (Sites{L"a.test/x", L"b.test", L"example.com"}));
   EXPECT_EQ(list->Delete(nullptr), S_OK);
   EXPECT_EQ(list->Delete(Bstr(L"B.TEST").get()), S_OK);
   EXPECT_EQ(list->Delete(Bstr(L"not.there").get()), S_OK);
@@ -204,7 +204,7 @@ TEST(WhiteListObject, PutWhiteListRefusesEverythingElse) {
 }
 
 // Texts cross into the ANSI code page and back: up to an embedded NUL, and
-// unchanged when the code page holds every character.
+// (outside the host) unchanged when the code page holds every character.
 TEST(WhiteListObject, TextsRoundTripThroughTheAnsiCodePage) {
   ComPtr<IWhiteList> list = newWhiteList();
   ASSERT_TRUE(list);
@@ -213,7 +213,7 @@ TEST(WhiteListObject, TextsRoundTripThroughTheAnsiCodePage) {
   SysFreeString(withNul);
   EXPECT_EQ(enumerate(list.Get()), Sites{L"cut.test"});
 
-  const wchar_t* accented = L"caf\u00e9.test";
+  const wchar_t* accented = L"a.test/caf\u00e9";
   BOOL lossy = TRUE;
   char narrow[32];
   WideCharToMultiByte(CP_ACP, 0, accented, -1, narrow, sizeof narrow, nullptr, &lossy);
@@ -222,8 +222,19 @@ TEST(WhiteListObject, TextsRoundTripThroughTheAnsiCodePage) {
     list->Add(Bstr(accented).get());
     EXPECT_EQ(enumerate(list.Get()), Sites{accented});
   }
-  // A character the code page lacks is replaced, never a failure.
+  // A host beyond ASCII is kept in its one IDNA form: never a look-alike,
+  // never "?".
+  list->DeleteAll();
   EXPECT_EQ(list->Add(Bstr(L"\u4e2d\u6587.test").get()), S_OK);
+  EXPECT_EQ(list->Add(Bstr(L"adobe.com").get()), S_OK);
+  EXPECT_EQ(enumerate(list.Get()), (Sites{L"adobe.com", L"xn--fiq228c.test"}));
+  VARIANT_BOOL found = VARIANT_TRUE;
+  EXPECT_EQ(list->Find(Bstr(L"http://\u0101dobe.com/").get(), &found), S_OK);
+  EXPECT_EQ(found, VARIANT_FALSE);
+  EXPECT_EQ(list->Find(Bstr(L"http://\u4e2d\u6587.test/x").get(), &found), S_OK);
+  EXPECT_EQ(found, VARIANT_TRUE);
+  EXPECT_EQ(list->Find(Bstr(L"http://\u65e5\u672c.test/").get(), &found), S_OK);
+  EXPECT_EQ(found, VARIANT_FALSE);
 }
 
 TEST(WhiteListObject, NullOutputPointersAreRefused) {
@@ -313,34 +324,49 @@ TEST(WhiteListFile, MissingFileLoadsEmptyAndIsCreatedByTheFirstChange) {
 
 // A rewrite that fails is reported by every changing method; the list in
 // memory keeps the change.
-TEST(WhiteListFile, FailedRewriteIsReportedByEveryChangingMethod) {
-  ScratchDir dir;
-  const std::wstring missingFolder = dir.wpath("no such folder\\Quillvane.WL");
+// Every changing method is all or nothing: a rewrite that fails is reported
+// and leaves the list as it was, in memory and in the file.
+TEST(WhiteListFile, FailedRewriteIsReportedAndChangesNothing) {
+  const std::string path = "C:\\any\\Quillvane.WL";
   struct Case {
     const char* what;
     HRESULT (*change)(IWhiteList*);
-    Sites after;
   } cases[] = {
-      {"Add", [](IWhiteList* l) { return l->Add(Bstr(L"new.test").get()); }, {L"a.test", L"new.test"}},
-      {"Delete", [](IWhiteList* l) { return l->Delete(Bstr(L"a.test").get()); }, {}},
-      {"DeleteAll", [](IWhiteList* l) { return l->DeleteAll(); }, {}},
+      {"Add", [](IWhiteList* l) { return l->Add(Bstr(L"new.test").get()); }},
+      {"Delete", [](IWhiteList* l) { return l->Delete(Bstr(L"a.test").get()); }},
+      {"DeleteAll", [](IWhiteList* l) { return l->DeleteAll(); }},
       {"PutWhiteList",
        [](IWhiteList* l) {
          Var v;
          V_VT(&v.v) = VT_ARRAY | VT_VARIANT;
          V_ARRAY(&v.v) = makeStringArray({L"p.test"});
          return l->PutWhiteList(v.v);
-       },
-       {L"p.test"}},
+       }},
   };
   for (const Case& c : cases) {
-    auto list = loadedWhiteList(missingFolder);
-    ASSERT_TRUE(list);
-    // Seeding fails to save as well, but puts a.test in memory.
-    EXPECT_PRED1(isSaveFailure, list->Add(Bstr(L"a.test").get()));
-    EXPECT_PRED1(isSaveFailure, c.change(list.Get())) << c.what;
-    EXPECT_EQ(enumerate(list.Get()), c.after) << c.what;
+    qv::fake::FakeFileSystem files;
+    files.files[path] = "a.test\r\n";
+    files.failReplace(path, ERROR_ACCESS_DENIED);
+    ComPtr<IWhiteList> list;
+    ASSERT_EQ(qv::com::createWhiteListOver(files, IID_IWhiteList, reinterpret_cast<void**>(list.GetAddressOf())),
+              S_OK);
+    ComPtr<IPersistFile> file;
+    ASSERT_EQ(list.As(&file), S_OK);
+    ASSERT_EQ(file->Load(L"C:\\any\\Quillvane.WL", 0), S_OK);
+    EXPECT_EQ(c.change(list.Get()), E_ACCESSDENIED) << c.what;
+    EXPECT_EQ(enumerate(list.Get()), Sites{L"a.test"}) << c.what;
+    EXPECT_EQ(files.files[path], "a.test\r\n") << c.what;
   }
+}
+
+// An empty site, or one whose host has no exact narrow form, is refused.
+TEST(WhiteListObject, SitesWithoutAnExactFormAreRefused) {
+  ComPtr<IWhiteList> list = newWhiteList();
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->Add(Bstr(L"").get()), E_INVALIDARG);
+  EXPECT_EQ(list->Add(nullptr), E_INVALIDARG);
+  EXPECT_EQ(list->Add(Bstr(L"  ").get()), E_INVALIDARG);
+  EXPECT_EQ(enumerate(list.Get()), Sites{});
 }
 
 TEST(WhiteListFile, AnObjectNeverLoadedKeepsItsListInMemoryOnly) {

@@ -6,7 +6,11 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <unordered_set>
 
 #include "adware/page.h"
 #include "platform/win/registry_win.h"
@@ -19,6 +23,9 @@ namespace {
 constexpr UINT_PTR kFillTimer = 0;
 constexpr UINT_PTR kCleanTimer = 1;
 constexpr UINT kTimerDelay = 50;
+// Posted by the cleaning walk's thread: progress to show, and the end.
+constexpr UINT kWalkProgress = WM_APP + 0x51;
+constexpr UINT kWalkDone = WM_APP + 0x52;
 
 class DialogView final : public AdwareView {
  public:
@@ -46,17 +53,150 @@ class DialogView final : public AdwareView {
   HWND page_;
 };
 
+// The cleaning walk runs on a thread of its own, so that the sheet (and the
+// browser behind it) keeps answering messages: a walk over the whole
+// registry takes seconds.  The walk only reads and deletes registry keys;
+// what it would show goes to the page by posted messages and is shown on the
+// page's thread.  Closing the page stops the walk before its next key and
+// waits for it.
+class CleaningWalk {
+ public:
+  explicit CleaningWalk(HWND page) : page_(page) {}
+  ~CleaningWalk() { stop(); }
+  CleaningWalk(const CleaningWalk&) = delete;
+  CleaningWalk& operator=(const CleaningWalk&) = delete;
+
+  bool running() const { return thread_ != nullptr; }
+  // False when no thread could be started (the caller then walks itself).
+  bool start(std::unordered_set<std::string> targets) {
+    stop_ = false;
+    targets_ = std::move(targets);
+    thread_ = CreateThread(nullptr, 0, &CleaningWalk::run, this, 0, nullptr);
+    return thread_ != nullptr;
+  }
+  // The progress posted since the last call, shown on the page's thread.
+  void showProgress(AdwareView& view) {
+    std::optional<std::string> status;
+    int steps = 0;
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      status.swap(status_);
+      std::swap(steps, steps_);
+    }
+    if (status) view.setStatus(*status);
+    for (; steps > 0; --steps) view.progressStep();
+  }
+  // After kWalkDone: the walk's result (the thread has ended).
+  WalkResult finish() {
+    join();
+    std::lock_guard<std::mutex> lock(m_);
+    return std::move(result_);
+  }
+  void stop() {
+    stop_ = true;
+    join();
+  }
+
+ private:
+  // What the walk shows, passed on to the page.
+  class Relay final : public AdwareView {
+   public:
+    explicit Relay(CleaningWalk& w) : w_(w) {}
+    void setStatus(const std::string& text) override {
+      {
+        std::lock_guard<std::mutex> lock(w_.m_);
+        w_.status_ = text;
+      }
+      PostMessageA(w_.page_, kWalkProgress, 0, 0);
+    }
+    void progressStep() override {
+      {
+        std::lock_guard<std::mutex> lock(w_.m_);
+        ++w_.steps_;
+      }
+      PostMessageA(w_.page_, kWalkProgress, 0, 0);
+    }
+    void progressRange(int, int) override {}
+    void progressStepSize(int) override {}
+    void progressPos(int) override {}
+    void addListLine(const std::string&) override {}
+    void setIntro(const std::string&) override {}
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
+    void showOk(const std::string&, const std::string&, bool, MessageIcon) override {}
+    void startCleanTimer() override {}
+
+   private:
+    CleaningWalk& w_;
+  };
+
+  static DWORD WINAPI run(void* self) {
+    auto* w = static_cast<CleaningWalk*>(self);
+    qv::win::Win32Registry registry{qv::win::wholeRegistryView()};
+    Relay relay(*w);
+    WalkResult r = cleanRegistry(registry, w->targets_, &relay, &w->stop_);
+    {
+      std::lock_guard<std::mutex> lock(w->m_);
+      w->result_ = std::move(r);
+    }
+    PostMessageA(w->page_, kWalkDone, 0, 0);
+    return 0;
+  }
+  void join() {
+    if (!thread_) return;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+
+  HWND page_;
+  std::atomic<bool> stop_{false};
+  HANDLE thread_ = nullptr;
+  std::unordered_set<std::string> targets_;
+  std::mutex m_;
+  std::optional<std::string> status_;
+  int steps_ = 0;
+  WalkResult result_;
+};
+
 // Lives from WM_INITDIALOG to WM_NCDESTROY, in the page's DWLP_USER.
 struct PageState {
-  explicit PageState(HWND page, int* value) : autoBlockOn(value ? value : &ownValue), view(page) {}
+  explicit PageState(HWND page, int* value)
+      : autoBlockOn(value ? value : &ownValue), view(page), walk(page), page(page) {}
   int ownValue = 0;
   int* autoBlockOn;  // the sheet's blockAdware value (0..2)
   // Both views on 64-bit Windows, whatever this browser's bitness.
   bool twoViews = qv::win::hasTwoRegistryViews();
-  qv::win::Win32Registry registry{twoViews ? KEY_WOW64_64KEY : REGSAM{0}};
+  qv::win::Win32Registry registry{qv::win::wholeRegistryView()};
   qv::win::Win32Registry registry32{KEY_WOW64_32KEY};
   DialogView view;
   AdwarePageLogic logic{registry, view, twoViews ? &registry32 : nullptr};
+  CleaningWalk walk;
+  HWND page;
+
+  // The scan and the check box wait while the walk runs: a scan would
+  // change the marks the cleaning reports on.
+  void enableButtons(bool on) {
+    EnableWindow(GetDlgItem(page, IDC_ADW_SCAN), on);
+    EnableWindow(GetDlgItem(page, IDC_ADW_AUTOBLOCK), on);
+  }
+  void startCleaning() {
+    const std::unordered_set<std::string> targets = logic.beginClean();
+    if (targets.empty()) {
+      logic.finishClean({});
+      return;
+    }
+    enableButtons(false);
+    if (!walk.start(targets)) {
+      enableButtons(true);
+      logic.finishClean(cleanRegistry(registry, targets, &view));
+    }
+  }
+  void walkDone() {
+    walk.showProgress(view);
+    WalkResult r = walk.finish();
+    enableButtons(true);
+    logic.finishClean(std::move(r));
+  }
 };
 
 PageState* stateOf(HWND page) { return reinterpret_cast<PageState*>(GetWindowLongPtrA(page, DWLP_USER)); }
@@ -107,7 +247,7 @@ INT_PTR CALLBACK adwarePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
       return TRUE;
     }
     case WM_NCDESTROY:
-      delete stateOf(page);
+      delete stateOf(page);  // stops a cleaning walk that still runs
       SetWindowLongPtrA(page, DWLP_USER, 0);
       return FALSE;
     default: break;
@@ -123,12 +263,19 @@ INT_PTR CALLBACK adwarePageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp) {
       }
       if (wp == kCleanTimer) {
         KillTimer(page, kCleanTimer);
-        state->logic.clean();
+        if (!state->walk.running()) state->startCleaning();
         return TRUE;
       }
       return FALSE;
+    case kWalkProgress:
+      state->walk.showProgress(state->view);
+      return TRUE;
+    case kWalkDone:
+      if (state->walk.running()) state->walkDone();
+      return TRUE;
     case WM_COMMAND:
       if (HIWORD(wp) != 0) return FALSE;
+      if (state->walk.running()) return TRUE;
       if (LOWORD(wp) == IDC_ADW_SCAN) {
         state->logic.scan();
         return TRUE;

@@ -100,7 +100,8 @@ std::optional<std::string> PubBrowserHost::locationUrl() {
   if (!pub_.browser) return std::nullopt;
   com::Bstr url;
   if (FAILED(pub_.browser->get_LocationURL(url.Receive()))) return std::nullopt;
-  return com::narrowBstr(url.get());
+  // The address as the white list reads it: never a best-fit look-alike.
+  return com::narrowAddressBstr(url.get(), com::AddressUse::PageAddress);
 }
 
 std::optional<bool> PubBrowserHost::whiteListFind(std::string_view address) {

@@ -103,6 +103,8 @@ bool hasTwoRegistryViews() {
   return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
+REGSAM wholeRegistryView() { return hasTwoRegistryViews() ? KEY_WOW64_64KEY : 0; }
+
 RegOpen Win32Registry::open(RegRoot root, std::string_view path) {
   return openWith(root, path, KEY_READ | KEY_WRITE | view_);
 }

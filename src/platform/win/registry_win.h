@@ -27,6 +27,10 @@ class Win32Registry final : public Registry {
 // True on 64-bit Windows (a 64-bit process, or a 32-bit one under WOW64):
 // there the registry has a 64-bit and a 32-bit view.
 bool hasTwoRegistryViews();
+// The view whose walk from the roots reaches every key of the machine: the
+// 64-bit view on 64-bit Windows (the 32-bit view's keys lie in it under
+// Wow6432Node), the only one elsewhere.
+REGSAM wholeRegistryView();
 
 // Maps a Win32 error code onto the port's status.
 RegStatus regStatusFromError(LONG error);

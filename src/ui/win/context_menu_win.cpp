@@ -32,6 +32,26 @@ struct Library {
     if (h) FreeLibrary(h);
   }
 };
+
+// The first of the libraries that loads and holds the standard context menu:
+// SHDOCLC.DLL as such, the later places as data only (their code is the
+// browser's own and must not be started twice).
+void loadStandardMenu(const ContextMenuContext& context, Library& library, HMENU& menu) {
+  std::vector<std::pair<const char*, bool>> places;
+  places.push_back({context.resourceLibrary, false});
+  for (const char* later : context.laterLibraries) places.push_back({later, true});
+  for (const auto& [name, asData] : places) {
+    if (!name) continue;
+    HMODULE h = asData ? LoadLibraryExA(name, nullptr, LOAD_LIBRARY_AS_DATAFILE) : LoadLibraryA(name);
+    if (!h) continue;
+    if (HMENU m = LoadMenuA(h, MAKEINTRESOURCEA(kBrowserContextMenu))) {
+      library.h = h;
+      menu = m;
+      return;
+    }
+    FreeLibrary(h);
+  }
+}
 struct Menu {
   HMENU h = nullptr;
   ~Menu() {
@@ -53,24 +73,30 @@ HRESULT showContextMenu(DWORD kind, const POINT* at, IUnknown* target, const Con
   if (FAILED(oleWindow->GetWindow(&window))) return S_FALSE;
 
   Library library;
-  library.h = LoadLibraryA(context.resourceLibrary);
-  if (!library.h) return S_FALSE;
   Menu standard;
-  standard.h = LoadMenuA(library.h, MAKEINTRESOURCEA(kBrowserContextMenu));
-  if (!standard.h) return S_FALSE;
-  HMENU sub = GetSubMenu(standard.h, static_cast<int>(kind));
-  if (!sub) return S_FALSE;
-
-  VARIANT encoding;
-  VariantInit(&encoding);
-  if (FAILED(commands->Exec(&kShellDocView, kCmdGetEncodingMenu, OLECMDEXECOPT_DODEFAULT, nullptr, &encoding)))
-    return S_FALSE;
-  MENUITEMINFOA info{};
-  info.cbSize = sizeof info;
-  info.fMask = MIIM_SUBMENU;
-  info.hSubMenu = menuFromVariant(encoding);
-  if (info.hSubMenu) SetMenuItemInfoA(sub, kEncodingItem, FALSE, &info);
-  VariantClear(&encoding);
+  loadStandardMenu(context, library, standard.h);
+  // Without the browser's menu anywhere, the program's submenu still shows,
+  // over the browser's menu extensions alone.
+  Menu bare;
+  HMENU sub = nullptr;
+  if (standard.h) {
+    sub = GetSubMenu(standard.h, static_cast<int>(kind));
+    if (!sub) return S_FALSE;
+    VARIANT encoding;
+    VariantInit(&encoding);
+    if (FAILED(commands->Exec(&kShellDocView, kCmdGetEncodingMenu, OLECMDEXECOPT_DODEFAULT, nullptr, &encoding)))
+      return S_FALSE;
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_SUBMENU;
+    info.hSubMenu = menuFromVariant(encoding);
+    if (info.hSubMenu) SetMenuItemInfoA(sub, kEncodingItem, FALSE, &info);
+    VariantClear(&encoding);
+  } else {
+    bare.h = CreatePopupMenu();
+    if (!bare.h) return S_FALSE;
+    sub = bare.h;
+  }
 
   VARIANT in, out;
   VariantInit(&in);
@@ -87,12 +113,15 @@ HRESULT showContextMenu(DWORD kind, const POINT* at, IUnknown* target, const Con
   Menu own;
   own.h = LoadMenuA(context.module, MAKEINTRESOURCEA(kTrayMenuResource));
   HMENU ownPopup = own.h ? GetSubMenu(own.h, 0) : nullptr;
-  bool inserted = false;
+  bool inserted = false, separated = false;
   if (ownPopup) {
     char label[64] = "Quillvane";
     LoadStringA(context.module, 107, label, sizeof label);
     inserted = InsertMenuA(sub, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(ownPopup), label) != FALSE;
-    if (inserted) InsertMenuA(sub, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    // The separator parts the submenu from the browser's items; a bare menu
+    // with nothing after it needs none.
+    if (inserted && GetMenuItemCount(sub) > 1)
+      separated = InsertMenuA(sub, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr) != FALSE;
   }
 
   const POINT where = at ? *at : POINT{0, 0};
@@ -107,7 +136,7 @@ HRESULT showContextMenu(DWORD kind, const POINT* at, IUnknown* target, const Con
   if (inserted) {
     // Detach, so that destroying the standard menu leaves the program's
     // popup to its own menu (destroyed once, below).
-    RemoveMenu(sub, 1, MF_BYPOSITION);
+    if (separated) RemoveMenu(sub, 1, MF_BYPOSITION);
     RemoveMenu(sub, 0, MF_BYPOSITION);
   }
 

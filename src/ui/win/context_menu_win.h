@@ -7,6 +7,7 @@
 #include <unknwn.h>
 
 #include <functional>
+#include <vector>
 
 #include "core/settings.h"
 #include "core/shared_settings.h"
@@ -19,8 +20,14 @@ struct ContextMenuContext {
   SettingsStore* store = nullptr;
   std::function<void(int)> openSheet;
   std::int32_t* newWindowGuard = nullptr;  // cleared by the browser's "open in new window"
-  // The browser's resource library with its standard context menus.
+  // The browser's resource library with its standard context menus, and
+  // where later versions of the browser keep the same menu (its seventh
+  // version moved the resources of SHDOCLC.DLL into ieframe.dll; the HTML
+  // engine's own module is the last place tried).  Tried in this order;
+  // where none holds menu 24641 the program's submenu is shown over the
+  // browser's menu extensions alone.
   const char* resourceLibrary = "SHDOCLC.DLL";
+  std::vector<const char*> laterLibraries = {"ieframe.dll", "mshtml.dll"};
 };
 
 inline constexpr int kBrowserContextMenu = 24641;

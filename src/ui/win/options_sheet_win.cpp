@@ -188,7 +188,9 @@ std::vector<std::string> visitedUrls() {
       entry.cbSize = sizeof entry;
       ULONG fetched = 0;
       if (items->Next(1, &entry, &fetched) != S_OK || fetched != 1) break;
-      if (entry.pwcsUrl) urls.push_back(com::narrow(entry.pwcsUrl));
+      if (entry.pwcsUrl)
+        if (std::optional<std::string> url = com::narrowAddress(entry.pwcsUrl, com::AddressUse::PageAddress))
+          urls.push_back(std::move(*url));
       CoTaskMemFree(entry.pwcsUrl);
       CoTaskMemFree(entry.pwcsTitle);
     }

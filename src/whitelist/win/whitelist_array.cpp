@@ -23,8 +23,15 @@ HRESULT sitesOfList(const VARIANT& list, std::vector<std::string>& sites) {
   com::SafeArrayView<VARIANT> data(array, VT_VARIANT);
   if (!data.ok()) return DISP_E_TYPEMISMATCH;
   sites.reserve(data.size());
-  for (const VARIANT& element : data.elements())
-    if (V_VT(&element) == VT_BSTR) sites.push_back(com::narrowBstr(V_BSTR(&element)));
+  for (const VARIANT& element : data.elements()) {
+    if (V_VT(&element) != VT_BSTR) continue;
+    std::optional<std::string> site = com::narrowAddressBstr(V_BSTR(&element), com::AddressUse::Entry);
+    if (!site) {
+      sites.clear();
+      return E_INVALIDARG;  // a site with no exact narrow form: the list is refused whole
+    }
+    sites.push_back(std::move(*site));
+  }
   return S_OK;
 }
 

@@ -101,17 +101,31 @@ class WhiteList final : public IWhiteList,
   }
 
   // IWhiteList ---------------------------------------------------------------
+  // Add, Delete, PutWhiteList and DeleteAll are all or nothing: when the
+  // file cannot be written the list stays as it was and the error is
+  // returned.  A site that is empty, or that has no exact narrow form, is
+  // refused with E_INVALIDARG.
   STDMETHODIMP Add(BSTR domain) override {
-    return guarded([&] { return store_.insert(narrowBstr(domain)) ? save() : S_OK; });
+    return guarded([&] {
+      const std::optional<std::string> site = narrowAddressBstr(domain, AddressUse::Entry);
+      if (!site) return E_INVALIDARG;
+      return changeResult(store_.add(*site));
+    });
   }
   STDMETHODIMP Delete(BSTR domain) override {
-    return guarded([&] { return store_.erase(narrowBstr(domain)) ? save() : S_OK; });
+    return guarded([&] {
+      const std::optional<std::string> site = narrowAddressBstr(domain, AddressUse::Entry);
+      if (!site) return S_OK;  // no such site can be on the list
+      return changeResult(store_.remove(*site));
+    });
   }
   STDMETHODIMP Find(BSTR domain, VARIANT_BOOL* found) override {
     if (!found) return E_POINTER;
     *found = VARIANT_FALSE;
     return guarded([&] {
-      *found = store_.lookup(narrowBstr(domain)) ? VARIANT_TRUE : VARIANT_FALSE;
+      // An address with no exact narrow form is on no list.
+      const std::optional<std::string> address = narrowAddressBstr(domain, AddressUse::PageAddress);
+      *found = address && store_.lookup(*address) ? VARIANT_TRUE : VARIANT_FALSE;
       return S_OK;
     });
   }
@@ -132,18 +146,11 @@ class WhiteList final : public IWhiteList,
       std::vector<std::string> sites;
       const HRESULT hr = win::sitesOfList(list, sites);
       if (FAILED(hr)) return hr;
-      store_.clear();
-      for (const std::string& site : sites) store_.insert(site);
-      store_.rewind();
-      return save();
+      const wl::StoreResult r = store_.replaceAll(sites);
+      return r.ok() ? S_OK : whiteListSaveError(r.systemError);
     });
   }
-  STDMETHODIMP DeleteAll() override {
-    return guarded([&] {
-      store_.clear();
-      return save();
-    });
-  }
+  STDMETHODIMP DeleteAll() override { return guarded([&] { return changeResult(store_.removeAll()); }); }
   STDMETHODIMP GetFirst(BSTR* domain) override {
     if (!domain) return E_POINTER;
     return guarded([&] {
@@ -205,12 +212,11 @@ class WhiteList final : public IWhiteList,
  private:
   ~WhiteList() { revoke(); }
 
-  // Rewrites the file after a change.  An object that was never loaded has
-  // no file and keeps its list in memory only; a failed rewrite is reported
-  // (the in-memory list keeps the change).
-  HRESULT save() {
-    const wl::StoreResult r = store_.saveFile();
-    return r.ok() ? S_OK : whiteListSaveError(r.systemError);
+  // An object that was never loaded has no file and keeps its list in
+  // memory only.
+  static HRESULT changeResult(const wl::WhiteListStore::Change& c) {
+    if (c.refused) return E_INVALIDARG;
+    return c.store.ok() ? S_OK : whiteListSaveError(c.store.systemError);
   }
 
   HRESULT giveCurrent(BSTR* domain) {
