@@ -159,3 +159,69 @@ TEST_F(Tabs, DialogWatchWorksInEitherTab) {
 }
 
 }  // namespace
+
+namespace {
+
+LRESULT CALLBACK closingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
+
+HWND makeOn(const wchar_t* cls, const wchar_t* title, HWND parent) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = closingProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = cls;
+  RegisterClassW(&wc);  // already registered by an earlier test: fine
+  return CreateWindowExW(0, cls, title, parent ? WS_CHILD : WS_POPUP, 0, 0, 10, 10, parent, nullptr, wc.hInstance,
+                         nullptr);
+}
+
+TEST_F(Tabs, ATabsDialogAndHelpWindowAreClosedAndCountedOnceByThatTab) {
+  s->winHelpEnable = 1;
+  clearStatus();
+  const int session = s->blockedSession;
+  // Tab 1 opens a web page dialog (owned, through the tab's window, by the
+  // frame of the other process) whose title comes later, and a help window
+  // whose page comes later.
+  HWND dialog = nullptr, help = nullptr;
+  tabs[1]->run([&](Browser& b, Pub&) {
+    dialog = makeOn(L"Internet Explorer_TridentDlgFrame", L"", b.tabWindow);
+    help = makeOn(L"HH Parent", L"Help", nullptr);
+  });
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_NE(help, nullptr);
+  standin::pump(100);
+  EXPECT_TRUE(IsWindow(dialog) && IsWindow(help)) << "neither qualifies yet";
+  tabs[1]->run([&](Browser&, Pub&) {
+    SetWindowTextW(dialog, L"Ad offer -- Web Page Dialog");
+    makeOn(L"Shell Embedding", L"", help);
+  });
+  EXPECT_TRUE(standin::pumpUntil([&] { return !IsWindow(dialog) && !IsWindow(help); }, 4000))
+      << "the tab's dialog watch closed both";
+  standin::pump(200);  // any second count would have come by now
+  EXPECT_EQ(s->blockedSession, session + 2) << "each counted once";
+  EXPECT_EQ(status(1), kBlockedText) << "announced in the tab that opened them";
+  EXPECT_EQ(status(0), L"");
+  tabs[1]->run([&](Browser&, Pub&) {
+    if (IsWindow(dialog)) DestroyWindow(dialog);
+    if (IsWindow(help)) DestroyWindow(help);
+  });
+}
+
+TEST_F(Tabs, AHiddenTabDoesNotSweepAndSweepsAtOnceWhenShown) {
+  // Tab 0 comes to the front: tab 1 goes behind it.
+  tabs[1]->run([](Browser& b, Pub&) { b.switchTab(false); });
+  tabs[0]->run([](Browser& b, Pub&) { b.switchTab(true); });
+  const int hidden = browsers[1]->locationAsked.load();
+  const int shown = browsers[0]->locationAsked.load();
+  standin::pumpUntil([&] { return browsers[0]->locationAsked.load() >= shown + 2; }, 4000);
+  EXPECT_GE(browsers[0]->locationAsked.load(), shown + 2) << "the front tab sweeps every second";
+  EXPECT_EQ(browsers[1]->locationAsked.load(), hidden) << "the hidden tab's page is not even asked";
+  // Tab 1 back in front: swept at once, within the switch itself.
+  int during = 0;
+  tabs[1]->run([&](Browser& b, Pub&) {
+    b.switchTab(true);
+    during = b.locationAsked.load();
+  });
+  EXPECT_GT(during, hidden);
+}
+
+}  // namespace

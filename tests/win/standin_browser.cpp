@@ -314,6 +314,8 @@ Browser::Browser() : document(make<Document>()), events(make<ConnectionPoint>(DI
   hwnd = CreateWindowExW(0, kFrameClass, L"Stand-in browser", WS_OVERLAPPEDWINDOW, 100, 100, 640, 480, nullptr,
                          nullptr, GetModuleHandleW(nullptr), nullptr);
   if (hwnd) SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // Shown, as a browser window is (a hidden one is not swept), not activated.
+  if (hwnd) ShowWindow(hwnd, SW_SHOWNOACTIVATE);
 }
 
 Browser::Browser(HWND sharedFrame)
@@ -487,6 +489,20 @@ bool Browser::newWindow(const std::wstring& url) {
 }
 
 void Browser::quit() { fire(*events.Get(), 253, {}); }
+
+void Browser::switchTab(bool shown) {
+  if (HWND own = ownWindow()) ShowWindow(own, shown ? SW_SHOWNA : SW_HIDE);
+  // WindowStateChanged(dwWindowStateFlags, dwValidFlagsMask), reversed.
+  constexpr LONG kUserVisible = 0x1, kEnabled = 0x2;  // OLECMDIDF_WINDOWSTATE_*
+  VARIANT flags, mask;
+  VariantInit(&flags);
+  VariantInit(&mask);
+  V_VT(&flags) = VT_I4;
+  V_I4(&flags) = shown ? (kUserVisible | kEnabled) : kEnabled;
+  V_VT(&mask) = VT_I4;
+  V_I4(&mask) = kUserVisible | kEnabled;
+  fire(*events.Get(), 283, {mask, flags});
+}
 
 // --- creation and pumping --------------------------------------------------
 

@@ -154,7 +154,7 @@ void Pub::attach(IUnknown* site) {
   pubsvc::ensureTray(*this);
   // The timers live on this object's own message-only window; without a
   // browser there is nothing for them to serve.
-  if (browser) timers.start(flags);
+  if (browser) timers.start(flags, tableToken);
 }
 
 void Pub::detach() {
@@ -233,6 +233,10 @@ STDMETHODIMP Pub::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARI
         break;
       case com::BrowserEventKind::Quit:
         onQuit();
+        break;
+      case com::BrowserEventKind::WindowState:
+        // A tab in the background is not swept; shown, it sweeps at once.
+        if (ev.visible && shell().configured()) popup::OnWindowState(shell().context(), flags, *ev.visible);
         break;
       case com::BrowserEventKind::Ignored:
         break;
