@@ -22,6 +22,19 @@ using Pub = ComPtr<IObjectWithSite>;
 
 constexpr wchar_t kBlockedText[] = L"Quillvane blocked popup Ads in this page!";
 
+LRESULT CALLBACK closingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
+
+// A child of `parent`, or (popup) a top-level window owned by it.
+HWND makeOn(const wchar_t* cls, const wchar_t* title, HWND parent, bool popup = false) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = closingProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = cls;
+  RegisterClassW(&wc);  // already registered by an earlier test: fine
+  return CreateWindowExW(0, cls, title, parent && !popup ? WS_CHILD : WS_POPUP, 0, 0, 10, 10, parent, nullptr,
+                         wc.hInstance, nullptr);
+}
+
 class Tabs : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -140,19 +153,19 @@ TEST_F(Tabs, DialogWatchWorksInEitherTab) {
           ASSERT_TRUE(b.load(L"http://news.example/"));
         });
     }
-    // A quitting tab watches nothing, so the dialog is the kept tab's to close.
+    // A quitting tab watches nothing: a dialog its thread makes is the kept
+    // tab's to close.
     tabs[1 - keep]->run([](Browser& b, Pub&) { b.quit(); });
     clearStatus();
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"Internet Explorer_TridentDlgFrame";  // the script dialog's class
-    RegisterClassW(&wc);
-    HWND dialog = CreateWindowExW(0, wc.lpszClassName, L"You won -- Web Page Dialog", WS_POPUP, 0, 0, 10, 10,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
+    HWND dialog = nullptr;
+    tabs[1 - keep]->run([&](Browser&, Pub&) {
+      dialog = makeOn(L"Internet Explorer_TridentDlgFrame", L"You won -- Web Page Dialog", nullptr);
+    });
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(standin::pumpUntil([&] { return !IsWindow(dialog); }, 4000)) << "the dialog watch closed it";
-    if (IsWindow(dialog)) DestroyWindow(dialog);
+    tabs[1 - keep]->run([&](Browser&, Pub&) {
+      if (IsWindow(dialog)) DestroyWindow(dialog);
+    });
     EXPECT_EQ(status(keep), kBlockedText);
     EXPECT_EQ(status(1 - keep), L"");
   }
@@ -161,18 +174,6 @@ TEST_F(Tabs, DialogWatchWorksInEitherTab) {
 }  // namespace
 
 namespace {
-
-LRESULT CALLBACK closingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
-
-HWND makeOn(const wchar_t* cls, const wchar_t* title, HWND parent) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = closingProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = cls;
-  RegisterClassW(&wc);  // already registered by an earlier test: fine
-  return CreateWindowExW(0, cls, title, parent ? WS_CHILD : WS_POPUP, 0, 0, 10, 10, parent, nullptr, wc.hInstance,
-                         nullptr);
-}
 
 TEST_F(Tabs, ATabsDialogAndHelpWindowAreClosedAndCountedOnceByThatTab) {
   s->winHelpEnable = 1;
@@ -183,7 +184,7 @@ TEST_F(Tabs, ATabsDialogAndHelpWindowAreClosedAndCountedOnceByThatTab) {
   // whose page comes later.
   HWND dialog = nullptr, help = nullptr;
   tabs[1]->run([&](Browser& b, Pub&) {
-    dialog = makeOn(L"Internet Explorer_TridentDlgFrame", L"", b.tabWindow);
+    dialog = makeOn(L"Internet Explorer_TridentDlgFrame", L"", b.tabWindow, true);
     help = makeOn(L"HH Parent", L"Help", nullptr);
   });
   ASSERT_NE(dialog, nullptr);
