@@ -8,9 +8,9 @@
 // (notify.h) and shows the block cursor for 100 ticks of a 5 ms timer, during
 // which a click near the same spot lets the next window through.
 //
-// The hooks and timers also watch for script-opened web page dialogs and
-// HTML Help windows used as popups, open the options sheet on F12 and run
-// the block-animation shortcut.
+// The hooks and timers also open the options sheet on F12 and run the
+// block-animation shortcut; script-opened web page dialogs and HTML Help
+// windows used as popups are the dialog watch's (dialog_watch.h).
 #pragma once
 
 #include <atomic>

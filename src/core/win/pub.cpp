@@ -312,8 +312,8 @@ void Pub::onQuit() {
   document.Reset();
   leaveTable();
   // The hooks go in every case: a window that never got a table entry
-  // installed them too, and they must not outlive the object.  The dialog
-  // watch lives on until the object goes.
+  // installed them too, and they must not outlive the object.  The timer
+  // window stays until the object goes; quitting, it watches no dialog.
   if (keyboardHook) UnhookWindowsHookEx(keyboardHook);
   if (mouseHook) UnhookWindowsHookEx(mouseHook);
   keyboardHook = mouseHook = nullptr;

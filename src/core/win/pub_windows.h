@@ -49,7 +49,8 @@ class TimerWindow {
   // process's window-creation hook is set if it is not yet).  False when the
   // window could not be made.
   bool start(popup::PubState& state, std::uint32_t tableToken);
-  // Stops the sweep timer only (the quit does; the dialog watch lives on).
+  // Stops the sweep timer only (the quit does; the window stays until the
+  // object goes).
   void stopSweep();
   // Stops every timer and destroys the window.  When the block cursor was
   // showing from this window, the cursor and the click grace are put back.
