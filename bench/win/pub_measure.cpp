@@ -109,6 +109,7 @@ TEST(PubMeasure, IdleWindow) {
     auto pub = standin::createPub();
     ASSERT_TRUE(pub);
     pub->SetSite(static_cast<IWebBrowser2*>(browser.Get()));
+    browser->switchTab(true);  // the browser reports the window in front
     browser->load(L"http://idle.example/");
     const double c0 = cpuSeconds();
     const int timers = pumpCountingTimers(ms);

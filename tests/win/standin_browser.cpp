@@ -314,8 +314,6 @@ Browser::Browser() : document(make<Document>()), events(make<ConnectionPoint>(DI
   hwnd = CreateWindowExW(0, kFrameClass, L"Stand-in browser", WS_OVERLAPPEDWINDOW, 100, 100, 640, 480, nullptr,
                          nullptr, GetModuleHandleW(nullptr), nullptr);
   if (hwnd) SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  // Shown, as a browser window is (a hidden one is not swept), not activated.
-  if (hwnd) ShowWindow(hwnd, SW_SHOWNOACTIVATE);
 }
 
 Browser::Browser(HWND sharedFrame)
@@ -491,7 +489,10 @@ bool Browser::newWindow(const std::wstring& url) {
 void Browser::quit() { fire(*events.Get(), 253, {}); }
 
 void Browser::switchTab(bool shown) {
-  if (HWND own = ownWindow()) ShowWindow(own, shown ? SW_SHOWNA : SW_HIDE);
+  // A tab's own window is shown or hidden.  The single window stays as it
+  // is: Wine waits up to two seconds for a window manager whenever a shown
+  // top-level window goes, and under Xvfb there is none.
+  if (tabWindow) ShowWindow(tabWindow, shown ? SW_SHOWNA : SW_HIDE);
   // WindowStateChanged(dwWindowStateFlags, dwValidFlagsMask), reversed.
   constexpr LONG kUserVisible = 0x1, kEnabled = 0x2;  // OLECMDIDF_WINDOWSTATE_*
   VARIANT flags, mask;

@@ -252,7 +252,8 @@ class Browser final : public StubIWebBrowser2,
   void quit();
   // The tab comes to the front (shown) or goes behind another tab: its own
   // window is shown or hidden, then WindowStateChanged reports it, as a
-  // tabbed browser does when its tabs switch.
+  // tabbed browser does when its tabs switch.  The single-window browser
+  // only reports it (its window is never shown under Xvfb, see the .cpp).
   void switchTab(bool shown);
 
   HRESULT beforeNavigate2(IDispatch* frame, const std::wstring& url, bool* cancelled);
