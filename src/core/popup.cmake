@@ -2,6 +2,7 @@
 # shared browser table (portable), with the Win32 adapters of their ports.
 target_sources(qv_logic PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/popup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_watch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/notify.cpp
   ${CMAKE_CURRENT_LIST_DIR}/browser_table.cpp)
 

@@ -178,38 +178,34 @@ void EndBlockCursor(PopupContext& ctx) {
   if (showing) ctx.desktop.setCursor(c.savedCursor.load());
 }
 
-int WatchDialogs(PopupContext& ctx, PubState& pub) {
-  if (pub.quitting) return 0;
-  int closed = 0;
-  Desktop& d = ctx.desktop;
-  ClickState& c = ctx.clicks;
+namespace {
 
-  if (on(ctx.settings.modelessDialogEnable)) {
-    if (WindowHandle w = d.findTopLevel(kDialogFrameClass)) {
-      const std::string title = d.windowTitle(w);
-      const std::size_t dash = title.find("--");
-      if (dash != std::string::npos && dash > 0) {
-        d.postClose(w);
-        if (c.closedDialog.exchange(w) != w) {
-          blocked(ctx, pub, std::nullopt);
-          ++closed;
-        }
-      }
-    }
+// Timer 1's work: the sweep of a visible, not exempt page, and the tray offer.
+void sweepTick(PopupContext& ctx, PubState& pub) {
+  if (TabVisible(pub) && !IsSiteExempt(ctx, pub, std::nullopt, MissingWhiteList::Silent)) {
+    int flags = 0;
+    if (on(ctx.settings.blockFlash)) flags |= SweepFlash;
+    if (on(ctx.settings.blockImages)) flags |= SweepAnimated;
+    if (on(ctx.settings.floatingEnable)) flags |= SweepFloating;
+    if (flags != 0 && pub.host) pub.host->sweepDocument(flags);
   }
-  if (on(ctx.settings.winHelpEnable)) {
-    if (WindowHandle w = d.findTopLevel(kHelpParentClass)) {
-      const WindowHandle child = d.firstChild(w);
-      if (child != 0 && contains(d.className(child), kHelpChildClassPart)) {
-        d.postClose(w);
-        if (c.closedHelp.exchange(w) != w) {
-          blocked(ctx, pub, std::nullopt);
-          ++closed;
-        }
-      }
-    }
-  }
-  return closed;
+  if (pub.host) pub.host->ensureTray();
+}
+
+}  // namespace
+
+bool TabVisible(const PubState& pub) {
+  if (pub.windowStateKnown) return pub.userVisible != 0;
+  return !pub.host || pub.host->windowVisible();
+}
+
+void OnWindowState(PopupContext& ctx, PubState& pub, bool visible) {
+  const bool was = TabVisible(pub);
+  pub.windowStateKnown = 1;
+  pub.userVisible = visible ? 1 : 0;
+  if (!visible || was || pub.quitting || pub.timerWindow == 0) return;
+  sweepTick(ctx, pub);
+  ctx.timers.start(pub.timerWindow, kTimerSweep, kSweepPeriodMs);
 }
 
 void OnTimer(PopupContext& ctx, WindowHandle window, std::uint32_t timerId, PubState* pub) {
@@ -233,20 +229,8 @@ void OnTimer(PopupContext& ctx, WindowHandle window, std::uint32_t timerId, PubS
       }
       return;
     }
-    case kTimerSweep: {
-      if (!pub) return;
-      if (!IsSiteExempt(ctx, *pub, std::nullopt, MissingWhiteList::Silent)) {
-        int flags = 0;
-        if (on(ctx.settings.blockFlash)) flags |= SweepFlash;
-        if (on(ctx.settings.blockImages)) flags |= SweepAnimated;
-        if (on(ctx.settings.floatingEnable)) flags |= SweepFloating;
-        if (flags != 0 && pub->host) pub->host->sweepDocument(flags);
-      }
-      if (pub->host) pub->host->ensureTray();
-      return;
-    }
-    case kTimerDialogWatch:
-      if (pub) WatchDialogs(ctx, *pub);
+    case kTimerSweep:
+      if (pub) sweepTick(ctx, *pub);
       return;
     default:
       return;

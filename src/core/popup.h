@@ -8,9 +8,9 @@
 // (notify.h) and shows the block cursor for 100 ticks of a 5 ms timer, during
 // which a click near the same spot lets the next window through.
 //
-// The hooks and timers also watch for script-opened web page dialogs and
-// HTML Help windows used as popups, open the options sheet on F12 and run
-// the block-animation shortcut.
+// The hooks and timers also open the options sheet on F12 and run the
+// block-animation shortcut; script-opened web page dialogs and HTML Help
+// windows used as popups are the dialog watch's (dialog_watch.h).
 #pragma once
 
 #include <atomic>
@@ -36,7 +36,6 @@ inline constexpr std::uint32_t kTimerSweep = 1;
 inline constexpr std::uint32_t kTimerDialogWatch = 2;
 inline constexpr std::uint32_t kBlockCursorPeriodMs = 5;
 inline constexpr std::uint32_t kSweepPeriodMs = 1000;
-inline constexpr std::uint32_t kDialogWatchPeriodMs = 5;
 inline constexpr std::int32_t kBlockCursorTicks = 100;
 
 // How far (pixels, each axis) the pointer may have moved since the click.
@@ -64,11 +63,6 @@ struct ClickState {
   std::atomic<CursorHandle> blockCursor{0}; // the module's cursor 603
   std::atomic<CursorHandle> savedCursor{0}; // restored when the block cursor ends
   std::atomic<std::int32_t> blockCursorTicks{0};
-  // The last web page dialog and help window the dialog watch closed: found
-  // again (the close is still queued, or the window ignores it), it gets
-  // another close but is not announced and counted again.
-  std::atomic<WindowHandle> closedDialog{0};
-  std::atomic<WindowHandle> closedHelp{0};
 
   ScreenPoint lastClickPoint() const { return {lastClickX.load(), lastClickY.load()}; }
   void setLastClickPoint(ScreenPoint p) {
@@ -142,14 +136,20 @@ void StartBlockCursor(PopupContext& ctx, WindowHandle timerWindow);
 // that goes away while the block cursor shows (its caller stops timer 0).
 void EndBlockCursor(PopupContext& ctx);
 
-// The timer procedure for timers 0, 1 and 2.  window is the window the timer
+// The timer procedure for timers 0 and 1.  window is the window the timer
 // belongs to; pub is the helper object found for it (FindPubForFocus), or
-// null: then timers 1 and 2 do nothing.
+// null: then timer 1 does nothing.  Timer 2, the dialog watch's re-look,
+// belongs to the object's DialogWatch (dialog_watch.h).
 void OnTimer(PopupContext& ctx, WindowHandle window, std::uint32_t timerId, PubState* pub);
 
-// The dialog watch of timer 2 on its own (does nothing while quitting).
-// Returns how many new popups it closed and counted on this tick (0 to 2).
-int WatchDialogs(PopupContext& ctx, PubState& pub);
+// Whether the object's tab can be seen: the browser's last report, else
+// the window's own visibility.
+bool TabVisible(const PubState& pub);
+
+// The browser reported whether the tab can be seen (WindowStateChanged with
+// the user-visible bit in its mask).  A tab that becomes visible sweeps at
+// once and then every second from now (timer 1 restarted).
+void OnWindowState(PopupContext& ctx, PubState& pub, bool visible);
 
 // The mouse hook: a button message for window target with the pointer at pt
 // (screen).  The caller always passes the message on.

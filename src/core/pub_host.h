@@ -33,6 +33,9 @@ class PubHost {
   virtual void ensureTray() = 0;
   // Opens the options sheet at its first page; returns when it has closed.
   virtual void showOptions() = 0;
+  // Whether the window of this object's tab is shown (its own visibility,
+  // for browsers that never report the window state); true when unknown.
+  virtual bool windowVisible() { return true; }
 };
 
 // The per-window flags of the helper object.  Touched only on the window's
@@ -42,6 +45,11 @@ struct PubState {
   std::int32_t userClicked = 0;     // 1: a new window now is the user's doing
   std::int32_t documentReady = 1;   // 0 while a page loads
   std::int32_t quitting = 0;        // 1 after OnQuit: allow everything, watch nothing
+  // The browser's last word on whether the tab can be seen
+  // (WindowStateChanged); until it has spoken, the window's own visibility
+  // counts.  A tab that cannot be seen is not swept.
+  std::int32_t windowStateKnown = 0;
+  std::int32_t userVisible = 1;
   WindowHandle frameWindow = 0;     // the window of the object's own tab, on its thread (its table entry)
   WindowHandle timerWindow = 0;     // the object's own window for timers 0, 1 and 2
   PubHost* host = nullptr;          // null: no browser side; every page counts as exempt

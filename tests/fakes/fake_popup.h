@@ -146,6 +146,7 @@ class FakePubHost final : public popup::PubHost {
   bool hasStatusWindow = true;
   std::function<void()> onShowOptions;
   FakeMutex* mustHold = nullptr;  // when set, whiteListFind checks this mutex is held
+  bool visible = true;            // the tab window's own visibility
 
   // --- what happened ---
   int urlReads = 0;
@@ -179,6 +180,7 @@ class FakePubHost final : public popup::PubHost {
   }
   void sweepDocument(int flags) override { sweeps.push_back(flags); }
   void ensureTray() override { ++trayOffers; }
+  bool windowVisible() override { return visible; }
   void showOptions() override {
     ++optionsShown;
     if (onShowOptions) onShowOptions();

@@ -1,5 +1,4 @@
-// The block cursor, the timer procedure, the dialog watch and the two
-// thread hooks.
+// The block cursor, the timer procedure and the two thread hooks.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -136,101 +135,6 @@ TEST(SweepTimer, WithoutAHelperObjectNothingHappens) {
   popup::OnTimer(w.ctx, kFrame, 99, &w.pub);
   EXPECT_EQ(w.host.trayOffers, 0);
   EXPECT_TRUE(w.desktop.asked.empty());
-}
-
-// ---------------------------------------------------------------- dialog watch
-
-struct DialogCase {
-  const char* name;
-  std::string title;
-  bool closed;
-};
-
-class DialogWatch : public ::testing::TestWithParam<DialogCase> {};
-
-TEST_P(DialogWatch, ClosesWebPageDialogsWhoseFirstDashesComeAfterTheFirstCharacter) {
-  const DialogCase& c = GetParam();
-  PopupWorld w;
-  w.desktop.topLevel["Internet Explorer_TridentDlgFrame"] = 50;
-  w.desktop.titles[50] = c.title;
-  w.desktop.currentCursor = kArrow;
-  EXPECT_EQ(popup::WatchDialogs(w.ctx, w.pub), c.closed ? 1 : 0);
-  EXPECT_EQ(w.desktop.closed, c.closed ? std::vector<qv::WindowHandle>{50} : std::vector<qv::WindowHandle>{});
-  EXPECT_EQ(w.settings.blockedTotal, c.closed ? 1 : 0);
-  EXPECT_EQ(w.historyText(), "") << "dialogs leave no history record";
-  EXPECT_EQ(w.timers.isRunning(kFrame, 0), c.closed);
-}
-
-INSTANTIATE_TEST_SUITE_P(Popup, DialogWatch,
-                         ::testing::Values(DialogCase{"dashes_first", "-- Web Page Dialog", false},
-                                           DialogCase{"dashes_first_and_later", "--Ad -- Web Page Dialog", false},
-                                           DialogCase{"dashes_at_1", "A-- Web Page Dialog", true},
-                                           DialogCase{"dashes_later", "Win a prize -- Web Page Dialog", true},
-                                           DialogCase{"dashes_at_end", "Prize--", true},
-                                           DialogCase{"single_dash", "Prize - Dialog", false},
-                                           DialogCase{"empty_title", "", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(DialogWatch, HelpWindowsAreClosedOnlyWithAShellEmbeddingChild) {
-  struct Row {
-    std::optional<std::string> childClass;  // nullopt: no child window
-    bool closed;
-  };
-  const Row rows[] = {{"Shell Embedding", true},
-                      {"xShell Embeddingx", true},
-                      {"Shell DocObject View", false},
-                      {"shell embedding", false},
-                      {std::nullopt, false}};
-  for (const Row& r : rows) {
-    PopupWorld w;
-    w.settings.modelessDialogEnable = 0;
-    w.settings.winHelpEnable = 1;
-    w.desktop.topLevel["HH Parent"] = 60;
-    w.desktop.children[60] = r.childClass ? 61 : 0;
-    if (r.childClass) w.desktop.classes[61] = *r.childClass;
-    w.desktop.currentCursor = kArrow;
-    EXPECT_EQ(popup::WatchDialogs(w.ctx, w.pub), r.closed ? 1 : 0) << r.childClass.value_or("(none)");
-    EXPECT_EQ(w.desktop.closed.size(), r.closed ? 1u : 0u);
-    EXPECT_EQ(w.settings.blockedSession, r.closed ? 1 : 0);
-  }
-}
-
-TEST(DialogWatch, SwitchedOffKindsAreNotEvenLookedFor) {
-  PopupWorld w;
-  w.settings.modelessDialogEnable = 0;
-  w.settings.winHelpEnable = 0;
-  popup::OnTimer(w.ctx, kFrame, popup::kTimerDialogWatch, &w.pub);
-  EXPECT_TRUE(w.desktop.asked.empty());
-  w.settings.modelessDialogEnable = 1;
-  w.settings.winHelpEnable = 1;
-  w.pub.quitting = 1;
-  popup::OnTimer(w.ctx, kFrame, popup::kTimerDialogWatch, &w.pub);
-  EXPECT_TRUE(w.desktop.asked.empty());
-}
-
-TEST(DialogWatch, BothKindsAreCheckedOnEveryTickInOrder) {
-  PopupWorld w;
-  w.settings.winHelpEnable = 1;
-  w.desktop.topLevel["Internet Explorer_TridentDlgFrame"] = 0;
-  w.desktop.topLevel["HH Parent"] = 0;
-  EXPECT_EQ(popup::WatchDialogs(w.ctx, w.pub), 0);
-  EXPECT_EQ(w.desktop.asked,
-            (std::vector<std::string>{"find Internet Explorer_TridentDlgFrame", "find HH Parent"}));
-}
-
-TEST(DialogWatch, AWindowStillThereOnLaterTicksIsClosedAgainButCountedOnce) {
-  PopupWorld w;
-  w.desktop.topLevel["Internet Explorer_TridentDlgFrame"] = 50;
-  w.desktop.titles[50] = "Ad -- Web Page Dialog";
-  w.desktop.titles[51] = "Ad2 -- Web Page Dialog";
-  w.desktop.currentCursor = kArrow;
-  for (int tick = 0; tick < 5; ++tick) popup::OnTimer(w.ctx, kFrame, popup::kTimerDialogWatch, &w.pub);
-  EXPECT_EQ(w.desktop.closed.size(), 5u);
-  EXPECT_EQ(w.settings.blockedTotal, 1);
-  EXPECT_EQ(w.sound.log.size(), 1u);
-  w.desktop.topLevel["Internet Explorer_TridentDlgFrame"] = 51;  // a new dialog
-  popup::OnTimer(w.ctx, kFrame, popup::kTimerDialogWatch, &w.pub);
-  EXPECT_EQ(w.settings.blockedTotal, 2);
 }
 
 // ---------------------------------------------------------------- mouse hook

@@ -13,6 +13,7 @@
 
 #include "core/notify.h"
 #include "core/win/popup_shell_win.h"
+#include "core/win/pub_windows.h"
 #include "fakes/fake_messages.h"
 #include "fakes/fake_popup.h"
 #include "res/resource_ids.h"
@@ -216,25 +217,30 @@ TEST_F(PopupShellTest, TheSweepTimerFindsTheHelperObjectOfTheFocusedPage) {
   EXPECT_EQ(host.trayOffers, 2);
 }
 
-TEST_F(PopupShellTest, TheDialogWatchClosesAScriptDialogOnARealTimer) {
-  world->settings.modelessDialogEnable = 1;
-  world->settings.winHelpEnable = 0;
-  world->settings.enableHistory = 1;
-  host.url = "https://secure.example.com/";  // timer 1 may tick while we wait: no sweep
-  const int totalBefore = world->settings.blockedTotal;
-  g_closes = 0;
-  HWND dialog = makeWindow("Internet Explorer_TridentDlgFrame", "Win now -- Web Page Dialog");
+TEST_F(PopupShellTest, TheWatchHookIsSetOnceAndHandsAWindowToTheObjectOfItsThread) {
+  // The fixture's object is this thread's; its "timer window" is the frame.
+  shell().addWatchReceiver(token, frame);
+  EXPECT_TRUE(shell().watchHookSet());
+  HWND dialog = makeWindow("Internet Explorer_TridentDlgFrame", "");
   ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(shell().startWindowTimers(frame));
-  EXPECT_TRUE(pumpUntil([] { return g_closes >= 1; }));
-  EXPECT_FALSE(IsWindow(dialog));
-  EXPECT_EQ(world->settings.blockedTotal, totalBefore + 1);
-  EXPECT_EQ(qv::popup::HistoryText(world->history), "") << "no address for a dialog";
-  // The block cursor's timer 0 runs on the frame and ends after 100 ticks.
-  EXPECT_TRUE(pumpUntil([&] { return shell().clicks().blockCursorTicks.load() == 0 &&
-                                     shell().clicks().clickGrace.load() == 0; }, 5000));
-  shell().stopSweepTimer(frame);
-  KillTimer(frame, qv::popup::kTimerDialogWatch);
+  EXPECT_EQ(shell().receiverFor(dialog), frame) << "made on this thread: this thread's object";
+  // Pumping delivers the creation event, and the object's window gets it.
+  bool handed = false;
+  const DWORD start = GetTickCount();
+  while (!handed && GetTickCount() - start < 3000) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.hwnd == frame && msg.message == qv::core::win::kWatchWindowMessage &&
+          reinterpret_cast<HWND>(msg.wParam) == dialog)
+        handed = true;
+      DispatchMessageA(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  EXPECT_TRUE(handed) << "the creation hook handed the new dialog over";
+  DestroyWindow(dialog);
+  shell().removeWatchReceiver(frame);
+  EXPECT_FALSE(shell().watchHookSet()) << "the hook goes with the last object of its thread";
 }
 
 TEST_F(PopupShellTest, KeyboardHookDecodesF12AndTheShortcut) {

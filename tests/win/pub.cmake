@@ -34,8 +34,8 @@ qv_generate_stubs(qv_com_stubs com_stubs.h
 add_dependencies(win_tests qv_com_stubs)
 target_include_directories(win_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 
-# The dialog watch's cost and an idle window's CPU share under Wine: a
-# measurement, not a test, so not part of `make check` (bench/win/measure-timer2
+# An idle window's cost and the dialog watch's speed under Wine: a
+# measurement, not a test, so not part of `make check` (bench/win/measure-watch
 # builds and runs it).
 add_executable(pub_measure EXCLUDE_FROM_ALL
   ${CMAKE_SOURCE_DIR}/bench/win/pub_measure.cpp

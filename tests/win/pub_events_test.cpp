@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <optional>
 #include <vector>
 
 #include "core/win/browser_events.h"
@@ -146,6 +147,41 @@ TEST_F(Shapes, AddressAcceptsPlainAndReferencedStrings) {
     EXPECT_EQ(decodeBrowserEvent(252, &p).address, "https://bank.example/");
   }
   SysFreeString(s);
+}
+
+}  // namespace
+
+namespace {
+
+VARIANT i4(LONG value, VARTYPE t = VT_I4) {
+  VARIANT x;
+  VariantInit(&x);
+  V_VT(&x) = t;
+  V_I4(&x) = value;
+  return x;
+}
+
+TEST(WindowState, UserVisibleBitDecodesOnlyWhenTheMaskCoversIt) {
+  // WindowStateChanged(dwWindowStateFlags, dwValidFlagsMask), reversed.
+  const struct {
+    const char* name;
+    std::vector<VARIANT> args;
+    std::optional<bool> visible;
+  } rows[] = {
+      {"tab to the front", {i4(3), i4(3)}, true},
+      {"tab behind another", {i4(3), i4(2)}, false},
+      {"only the enabled bit is valid", {i4(2), i4(1)}, std::nullopt},
+      {"unsigned words", {i4(1, VT_UI4), i4(1, VT_UI4)}, true},
+      {"mask missing", {i4(0, VT_EMPTY), i4(1)}, std::nullopt},
+      {"one argument", {i4(1)}, std::nullopt},
+  };
+  for (const auto& r : rows) {
+    std::vector<VARIANT> args = r.args;
+    DISPPARAMS p{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    const auto ev = decodeBrowserEvent(283, &p);
+    EXPECT_EQ(ev.kind, BrowserEventKind::WindowState) << r.name;
+    EXPECT_EQ(ev.visible, r.visible) << r.name;
+  }
 }
 
 }  // namespace

@@ -22,6 +22,19 @@ using Pub = ComPtr<IObjectWithSite>;
 
 constexpr wchar_t kBlockedText[] = L"Quillvane blocked popup Ads in this page!";
 
+LRESULT CALLBACK closingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
+
+// A child of `parent`, or (popup) a top-level window owned by it.
+HWND makeOn(const wchar_t* cls, const wchar_t* title, HWND parent, bool popup = false) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = closingProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = cls;
+  RegisterClassW(&wc);  // already registered by an earlier test: fine
+  return CreateWindowExW(0, cls, title, parent && !popup ? WS_CHILD : WS_POPUP, 0, 0, 10, 10, parent, nullptr,
+                         wc.hInstance, nullptr);
+}
+
 class Tabs : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -140,22 +153,76 @@ TEST_F(Tabs, DialogWatchWorksInEitherTab) {
           ASSERT_TRUE(b.load(L"http://news.example/"));
         });
     }
-    // A quitting tab watches nothing, so the dialog is the kept tab's to close.
+    // A quitting tab watches nothing: a dialog its thread makes is the kept
+    // tab's to close.
     tabs[1 - keep]->run([](Browser& b, Pub&) { b.quit(); });
     clearStatus();
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"Internet Explorer_TridentDlgFrame";  // the script dialog's class
-    RegisterClassW(&wc);
-    HWND dialog = CreateWindowExW(0, wc.lpszClassName, L"You won -- Web Page Dialog", WS_POPUP, 0, 0, 10, 10,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
+    HWND dialog = nullptr;
+    tabs[1 - keep]->run([&](Browser&, Pub&) {
+      dialog = makeOn(L"Internet Explorer_TridentDlgFrame", L"You won -- Web Page Dialog", nullptr);
+    });
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(standin::pumpUntil([&] { return !IsWindow(dialog); }, 4000)) << "the dialog watch closed it";
-    if (IsWindow(dialog)) DestroyWindow(dialog);
+    tabs[1 - keep]->run([&](Browser&, Pub&) {
+      if (IsWindow(dialog)) DestroyWindow(dialog);
+    });
     EXPECT_EQ(status(keep), kBlockedText);
     EXPECT_EQ(status(1 - keep), L"");
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Tabs, ATabsDialogAndHelpWindowAreClosedAndCountedOnceByThatTab) {
+  s->winHelpEnable = 1;
+  clearStatus();
+  const int session = s->blockedSession;
+  // Tab 1 opens a web page dialog (owned, through the tab's window, by the
+  // frame of the other process) whose title comes later, and a help window
+  // whose page comes later.
+  HWND dialog = nullptr, help = nullptr;
+  tabs[1]->run([&](Browser& b, Pub&) {
+    dialog = makeOn(L"Internet Explorer_TridentDlgFrame", L"", b.tabWindow, true);
+    help = makeOn(L"HH Parent", L"Help", nullptr);
+  });
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_NE(help, nullptr);
+  standin::pump(100);
+  EXPECT_TRUE(IsWindow(dialog) && IsWindow(help)) << "neither qualifies yet";
+  tabs[1]->run([&](Browser&, Pub&) {
+    SetWindowTextW(dialog, L"Ad offer -- Web Page Dialog");
+    makeOn(L"Shell Embedding", L"", help);
+  });
+  EXPECT_TRUE(standin::pumpUntil([&] { return !IsWindow(dialog) && !IsWindow(help); }, 4000))
+      << "the tab's dialog watch closed both";
+  standin::pump(200);  // any second count would have come by now
+  EXPECT_EQ(s->blockedSession, session + 2) << "each counted once";
+  EXPECT_EQ(status(1), kBlockedText) << "announced in the tab that opened them";
+  EXPECT_EQ(status(0), L"");
+  tabs[1]->run([&](Browser&, Pub&) {
+    if (IsWindow(dialog)) DestroyWindow(dialog);
+    if (IsWindow(help)) DestroyWindow(help);
+  });
+}
+
+TEST_F(Tabs, AHiddenTabDoesNotSweepAndSweepsAtOnceWhenShown) {
+  // Tab 0 comes to the front: tab 1 goes behind it.
+  tabs[1]->run([](Browser& b, Pub&) { b.switchTab(false); });
+  tabs[0]->run([](Browser& b, Pub&) { b.switchTab(true); });
+  const int hidden = browsers[1]->locationAsked.load();
+  const int shown = browsers[0]->locationAsked.load();
+  standin::pumpUntil([&] { return browsers[0]->locationAsked.load() >= shown + 2; }, 4000);
+  EXPECT_GE(browsers[0]->locationAsked.load(), shown + 2) << "the front tab sweeps every second";
+  EXPECT_EQ(browsers[1]->locationAsked.load(), hidden) << "the hidden tab's page is not even asked";
+  // Tab 1 back in front: swept at once, within the switch itself.
+  int during = 0;
+  tabs[1]->run([&](Browser& b, Pub&) {
+    b.switchTab(true);
+    during = b.locationAsked.load();
+  });
+  EXPECT_GT(during, hidden);
 }
 
 }  // namespace

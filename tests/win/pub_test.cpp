@@ -481,17 +481,70 @@ TEST_F(StandIn, TimersLiveOnTheObjectsOwnWindowFromAttachUntilItGoes) {
   const std::vector<HWND> windows = timerWindowsOfThisThread();
   ASSERT_EQ(windows.size(), 1u) << "one message-only timer window for the object";
   const HWND timers = windows[0];
-  auto seen = timerIds(timers, {1, 2}, 3000);
-  EXPECT_TRUE(seen.count(1)) << "the sweep timer";
-  EXPECT_TRUE(seen.count(2)) << "the dialog watch";
+  // Counted over a while with no watched window and no block: only the
+  // one-second sweep ticks.
+  std::map<UINT_PTR, int> ticks;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 2500) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_TIMER && msg.hwnd == timers) ++ticks[msg.wParam];
+      DispatchMessageA(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  EXPECT_GE(ticks[1], 1) << "the sweep timer";
+  EXPECT_LE(ticks[1], 3);
+  EXPECT_EQ(ticks[2], 0) << "no dialog watch timer without a watched window";
+  EXPECT_EQ(ticks[0], 0) << "no block cursor timer without a block";
   EXPECT_TRUE(timerIds(browser->hwnd, {}, 100).empty()) << "nothing ticks on the browser's window";
   quit();
-  seen = timerIds(timers, {}, 1300);
+  auto seen = timerIds(timers, {}, 1300);
   EXPECT_FALSE(seen.count(1)) << "quit stops the sweep";
-  EXPECT_TRUE(seen.count(2)) << "the dialog watch lives on until the object goes";
   pub.Reset();
   browser->document.Reset();  // the blank page held the UI handler
   EXPECT_FALSE(IsWindow(timers)) << "nothing calls into the module once the object is gone";
+}
+
+// Counts what a window of a watched class is asked (its title, WM_GETTEXT)
+// and whether it was told to close.
+int g_titleReads = 0;
+int g_closesAsked = 0;
+LRESULT CALLBACK watchedProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_GETTEXT) ++g_titleReads;
+  if (m == WM_CLOSE) {
+    ++g_closesAsked;
+    return 0;  // stays
+  }
+  return DefWindowProcA(w, m, wp, lp);
+}
+
+TEST_F(StandIn, AWatchedWindowThatNeverQualifiesIsGivenUpAtTheBound) {
+  const HWND timers = timerWindowsOfThisThread().at(0);
+  const int savedDialogs = s->modelessDialogEnable;
+  s->modelessDialogEnable = 1;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = watchedProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "Internet Explorer_TridentDlgFrame";
+  UnregisterClassA(wc.lpszClassName, wc.hInstance);
+  ASSERT_NE(RegisterClassA(&wc), 0);
+  g_titleReads = g_closesAsked = 0;
+  const DWORD created = GetTickCount();
+  HWND plain = CreateWindowExA(0, wc.lpszClassName, "A plain page", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+  ASSERT_NE(plain, nullptr);
+  EXPECT_TRUE(timerIds(timers, {2}, 1000).count(2)) << "looked at again while it does not qualify";
+  EXPECT_GT(g_titleReads, 0);
+  // Past the bound (5 s, and a margin for a loaded machine) nothing looks any more.
+  standin::pumpUntil([&] { return GetTickCount() - created > 5600; }, 7000);
+  const int reads = g_titleReads;
+  EXPECT_FALSE(timerIds(timers, {}, 400).count(2)) << "the re-look timer stopped at the bound";
+  EXPECT_EQ(g_titleReads, reads);
+  EXPECT_EQ(g_closesAsked, 0) << "a window that never qualified is left alone";
+  DestroyWindow(plain);
+  UnregisterClassA(wc.lpszClassName, wc.hInstance);
+  s->modelessDialogEnable = savedDialogs;
 }
 
 TEST_F(StandIn, TheBlockCursorEndsWithTheObject) {

@@ -488,6 +488,23 @@ bool Browser::newWindow(const std::wstring& url) {
 
 void Browser::quit() { fire(*events.Get(), 253, {}); }
 
+void Browser::switchTab(bool shown) {
+  // A tab's own window is shown or hidden.  The single window stays as it
+  // is: Wine waits up to two seconds for a window manager whenever a shown
+  // top-level window goes, and under Xvfb there is none.
+  if (tabWindow) ShowWindow(tabWindow, shown ? SW_SHOWNA : SW_HIDE);
+  // WindowStateChanged(dwWindowStateFlags, dwValidFlagsMask), reversed.
+  constexpr LONG kUserVisible = 0x1, kEnabled = 0x2;  // OLECMDIDF_WINDOWSTATE_*
+  VARIANT flags, mask;
+  VariantInit(&flags);
+  VariantInit(&mask);
+  V_VT(&flags) = VT_I4;
+  V_I4(&flags) = shown ? (kUserVisible | kEnabled) : kEnabled;
+  V_VT(&mask) = VT_I4;
+  V_I4(&mask) = kUserVisible | kEnabled;
+  fire(*events.Get(), 283, {mask, flags});
+}
+
 // --- creation and pumping --------------------------------------------------
 
 void pump(DWORD ms) {

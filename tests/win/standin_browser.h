@@ -250,6 +250,11 @@ class Browser final : public StubIWebBrowser2,
   bool newWindow(const std::wstring& url);
   // OnQuit, then what the browser does after it: releases the site object.
   void quit();
+  // The tab comes to the front (shown) or goes behind another tab: its own
+  // window is shown or hidden, then WindowStateChanged reports it, as a
+  // tabbed browser does when its tabs switch.  The single-window browser
+  // only reports it (its window is never shown under Xvfb, see the .cpp).
+  void switchTab(bool shown);
 
   HRESULT beforeNavigate2(IDispatch* frame, const std::wstring& url, bool* cancelled);
   HRESULT navigateComplete2(IDispatch* frame, const std::wstring& url);

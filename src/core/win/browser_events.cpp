@@ -38,6 +38,18 @@ std::string addressOf(const VARIANT* v) {
   return {};
 }
 
+// A 32-bit unsigned argument as the browser sends it (VT_I4) or close kin.
+std::optional<unsigned> flagsOf(const VARIANT* v) {
+  if (!v) return std::nullopt;
+  switch (V_VT(v)) {
+    case VT_I4: return static_cast<unsigned>(V_I4(v));
+    case VT_UI4: return static_cast<unsigned>(V_UI4(v));
+    case VT_INT: return static_cast<unsigned>(V_INT(v));
+    case VT_UINT: return static_cast<unsigned>(V_UINT(v));
+    default: return std::nullopt;
+  }
+}
+
 }  // namespace
 
 BrowserEvent decodeBrowserEvent(DISPID id, const DISPPARAMS* params) {
@@ -68,6 +80,13 @@ BrowserEvent decodeBrowserEvent(DISPID id, const DISPPARAMS* params) {
     case kDispOnQuit:
       ev.kind = BrowserEventKind::Quit;
       break;
+    case kDispWindowStateChanged: {
+      ev.kind = BrowserEventKind::WindowState;
+      const std::optional<unsigned> state = flagsOf(arg(p, 2, 0));
+      const std::optional<unsigned> mask = flagsOf(arg(p, 2, 1));
+      if (state && mask && (*mask & kWindowStateUserVisible)) ev.visible = (*state & kWindowStateUserVisible) != 0;
+      break;
+    }
     default:
       break;
   }

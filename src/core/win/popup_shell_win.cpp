@@ -1,5 +1,6 @@
 #include "core/win/popup_shell_win.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "com/module.h"
@@ -48,10 +49,114 @@ void PopupShell::loadCursors() {
     clicks_.blockCursor.store(toHandle(LoadCursorA(module, MAKEINTRESOURCEA(IDC_BLOCKCURSOR))));
 }
 
-bool PopupShell::startWindowTimers(HWND frame) {
-  const bool sweep = timers_.start(toHandle(frame), popup::kTimerSweep, popup::kSweepPeriodMs);
-  const bool watch = timers_.start(toHandle(frame), popup::kTimerDialogWatch, popup::kDialogWatchPeriodMs);
-  return sweep && watch;
+bool PopupShell::startSweepTimer(HWND window) {
+  return timers_.start(toHandle(window), popup::kTimerSweep, popup::kSweepPeriodMs);
+}
+
+bool PopupShell::startRelookTimer(HWND window) {
+  return timers_.start(toHandle(window), popup::kTimerDialogWatch, popup::kLookPeriodMs);
+}
+
+// ---------------------------------------------------------------------------
+// The dialog watch's window-creation hook.
+
+void PopupShell::addWatchReceiver(std::uint32_t token, HWND timerWindow) {
+  {
+    std::lock_guard g(watchLock_);
+    bool known = false;
+    for (Receiver& r : receivers_)
+      if (r.window == timerWindow) {
+        r.token = token;
+        known = true;
+      }
+    if (!known) receivers_.push_back({token, timerWindow, GetCurrentThreadId()});
+  }
+  ensureWatchHook();
+}
+
+void PopupShell::removeWatchReceiver(HWND timerWindow) {
+  HWND heir = nullptr;
+  {
+    std::lock_guard g(watchLock_);
+    std::erase_if(receivers_, [&](const Receiver& r) { return r.window == timerWindow; });
+    const DWORD self = GetCurrentThreadId();
+    const bool stays = std::any_of(receivers_.begin(), receivers_.end(), [&](const Receiver& r) { return r.thread == self; });
+    if (!watchHook_ || watchHookThread_ != self || stays) return;
+    // A hook belongs to its thread: it goes with this thread's last object,
+    // and another thread's object takes the watch on.
+    UnhookWinEvent(watchHook_);
+    watchHook_ = nullptr;
+    watchHookThread_ = 0;
+    if (!receivers_.empty()) heir = receivers_.front().window;
+  }
+  if (heir) PostMessageW(heir, core::win::kTakeWatchHookMessage, 0, 0);
+}
+
+void PopupShell::ensureWatchHook() {
+  std::lock_guard g(watchLock_);
+  if (watchHook_) return;
+  const DWORD self = GetCurrentThreadId();
+  if (std::none_of(receivers_.begin(), receivers_.end(), [&](const Receiver& r) { return r.thread == self; })) return;
+  // Out of context: the callback runs on this thread when it pumps, for
+  // windows of every process.  Creation is what counts; a window shown (or
+  // gone) is looked at again at once where the host reports it.
+  watchHook_ = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, &PopupShell::WinEventProc, 0, 0,
+                               WINEVENT_OUTOFCONTEXT);
+  if (watchHook_) watchHookThread_ = self;
+}
+
+bool PopupShell::watchHookSet() {
+  std::lock_guard g(watchLock_);
+  return watchHook_ != nullptr;
+}
+
+HWND PopupShell::receiverFor(HWND watched) {
+  if (!table_) return nullptr;
+  popup::WindowThread owner, creator;
+  DWORD pid = 0;
+  if (HWND o = GetWindow(watched, GW_OWNER)) {
+    owner.threadId = GetWindowThreadProcessId(o, &pid);
+    owner.processId = pid;
+  }
+  pid = 0;
+  creator.threadId = GetWindowThreadProcessId(watched, &pid);
+  creator.processId = pid;
+  const std::vector<BrowserEntry> entries = table_->Entries();
+  const popup::WatchRoute route = popup::RouteWatchedWindow(entries, GetCurrentProcessId(), owner, creator);
+  if (route.kind == popup::WatchRoute::Kind::Leave) return nullptr;
+  std::lock_guard g(watchLock_);
+  if (route.kind == popup::WatchRoute::Kind::Object) {
+    for (const Receiver& r : receivers_)
+      if (r.token == route.object) return r.window;
+    return nullptr;
+  }
+  // Anyone's: this thread's object first (the one that saw it), else the
+  // first object of the process that still has its table entry.
+  const auto inTable = [&](const Receiver& r) {
+    return r.token != 0 && std::any_of(entries.begin(), entries.end(), [&](const BrowserEntry& e) {
+             return e.pubObject == r.token && e.processId == GetCurrentProcessId();
+           });
+  };
+  for (const Receiver& r : receivers_)
+    if (r.thread == GetCurrentThreadId() && inTable(r)) return r.window;
+  for (const Receiver& r : receivers_)
+    if (inTable(r)) return r.window;
+  return nullptr;
+}
+
+VOID CALLBACK PopupShell::WinEventProc(HWINEVENTHOOK, DWORD, HWND window, LONG objectId, LONG childId, DWORD, DWORD) {
+  if (!window || objectId != OBJID_WINDOW || childId != CHILDID_SELF) return;
+  try {
+    PopupShell& shell = instance();
+    if (!shell.configured()) return;
+    // The class first: every window of every process passes here.
+    const popup::WatchedKind kind = popup::WatchedKindOf(shell.desktop_.className(toHandle(window)));
+    if (kind == popup::WatchedKind::None || !popup::WatchOn(shell.context().settings, kind)) return;
+    if (GetAncestor(window, GA_PARENT) != GetDesktopWindow()) return;  // top-level windows only
+    if (HWND to = shell.receiverFor(window)) PostMessageW(to, core::win::kWatchWindowMessage, reinterpret_cast<WPARAM>(window), 0);
+  } catch (...) {
+    // This window is not watched; the next one is.
+  }
 }
 
 void PopupShell::stopSweepTimer(HWND frame) { timers_.stop(toHandle(frame), popup::kTimerSweep); }
@@ -111,19 +216,26 @@ VOID CALLBACK PopupShell::TimerProc(HWND window, UINT, UINT_PTR id, DWORD) {
       if (id == popup::kTimerBlockCursor) KillTimer(window, id);
       return;
     }
-    // Timer 0 needs no helper object.  Timers 1 and 2 live on a helper
-    // object's own timer window, and that object is the one they serve: the
+    // Timer 2 is the re-look of the object's dialog watch.  Timer 0 needs no
+    // helper object.  Timer 1 lives on a helper object's own timer window,
+    // and that object is the one it serves: the
     // focus may be in another tab or window of the same thread, whose page
     // would otherwise be swept twice and this one never.  A window that is
     // not a timer window (timers started by hand) is looked up in the table,
     // then through the focus chain; both answer only with this thread's
     // objects.
+    if (id == popup::kTimerDialogWatch) {
+      core::win::TimerWindow::relook(window);
+      return;
+    }
     popup::PubState* pub = nullptr;
     if (id != popup::kTimerBlockCursor) {
       pub = core::win::TimerWindow::stateOf(window);
       if (!pub) pub = shell.findPubOfWindow(window);
       if (!pub) pub = shell.findPubForFocus();
     }
+    // A hook handed over to a window that went meanwhile is taken up again.
+    if (id == popup::kTimerSweep) shell.ensureWatchHook();
     popup::OnTimer(shell.context(), toHandle(window), static_cast<std::uint32_t>(id), pub);
   } catch (...) {
     // The next tick tries again.

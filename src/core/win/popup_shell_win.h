@@ -6,7 +6,9 @@
 //   construction  PopupShell::instance().configureForModule()   (first call wins)
 //   attach        token = shell.tokens().add(&pubState); AddWindow(shell.table(), ...)
 //                 shell.loadCursors(); SetWindowsHookExA(WH_KEYBOARD/WH_MOUSE, ...)
-//                 its TimerWindow (pub_windows.h) runs startWindowTimers
+//                 its TimerWindow (pub_windows.h) starts the sweep timer and
+//                 enters itself with addWatchReceiver (which sets the window-
+//                 creation hook of the dialog watch, once per process)
 //   NewWindow2    if (DecideNewWindow(shell.context(), pubState).block) *cancel = VARIANT_TRUE
 //   navigation    shell.clicks().resetClicks()
 //   quit/detach   shell.table().Remove(...); shell.tokens().remove(token)
@@ -17,9 +19,12 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
+#include <vector>
 
 #include "core/browser_table.h"
+#include "core/dialog_watch.h"
 #include "core/popup.h"
 #include "core/win/popup_ports_win.h"
 
@@ -56,10 +61,25 @@ class PopupShell {
 
   // The system hand cursor and the module's cursor 603 into the click state.
   void loadCursors();
-  // Timers 1 (1000 ms) and 2 (5 ms) on a window of this thread (a helper
-  // object's timer window), served by TimerProc.
-  bool startWindowTimers(HWND window);
+  // Timer 1 (1000 ms) on a window of this thread (a helper object's timer
+  // window), served by TimerProc; timer 2, the dialog watch's re-look.
+  bool startSweepTimer(HWND window);
+  bool startRelookTimer(HWND window);
   void stopSweepTimer(HWND frame);
+
+  // The dialog watch's receivers: the timer windows of this process's
+  // helper objects, by table token (0: the object has no entry).  The
+  // window-creation hook hands each new watched window to one of them.
+  // Adding the first one sets the hook on the calling thread; removing the
+  // last one of the hook's thread takes it off and hands it to another
+  // receiver's thread.  Both on the receiver's own thread.
+  void addWatchReceiver(std::uint32_t token, HWND timerWindow);
+  void removeWatchReceiver(HWND timerWindow);
+  // Sets the hook on this thread unless the process has one.
+  void ensureWatchHook();
+  bool watchHookSet();
+  // Where a new window goes: a receiver's timer window, or null (not ours).
+  HWND receiverFor(HWND watched);
 
   // The helper object of the focus window's chain (or of this thread).
   popup::PubState* findPubForFocus();
@@ -69,6 +89,8 @@ class PopupShell {
   static LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam);
   static VOID CALLBACK TimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
+  static VOID CALLBACK WinEventProc(HWINEVENTHOOK hook, DWORD event, HWND window, LONG objectId, LONG childId,
+                                    DWORD thread, DWORD time);
 
  private:
   PopupShell() = default;
@@ -82,6 +104,16 @@ class PopupShell {
   std::unique_ptr<core::BrowserTable> table_;
   std::unique_ptr<Messages> ownMessages_;
   std::unique_ptr<NamedMutex> ownTableMutex_;
+
+  struct Receiver {
+    std::uint32_t token;
+    HWND window;
+    DWORD thread;
+  };
+  std::mutex watchLock_;
+  std::vector<Receiver> receivers_;
+  HWINEVENTHOOK watchHook_ = nullptr;
+  DWORD watchHookThread_ = 0;
 };
 
 }  // namespace qv::win

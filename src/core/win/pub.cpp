@@ -161,7 +161,7 @@ void Pub::attach(IUnknown* site) {
   pubsvc::ensureTray(*this);
   // The timers live on this object's own message-only window; without a
   // browser there is nothing for them to serve.
-  if (browser) timers.start(flags);
+  if (browser) timers.start(flags, tableToken);
 }
 
 void Pub::detach() {
@@ -243,6 +243,10 @@ STDMETHODIMP Pub::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARI
       case com::BrowserEventKind::Quit:
         onQuit();
         break;
+      case com::BrowserEventKind::WindowState:
+        // A tab in the background is not swept; shown, it sweeps at once.
+        if (ev.visible && shell().configured()) popup::OnWindowState(shell().context(), flags, *ev.visible);
+        break;
       case com::BrowserEventKind::Ignored:
         break;
     }
@@ -317,8 +321,8 @@ void Pub::onQuit() {
   document.Reset();
   leaveTable();
   // The hooks go in every case: a window that never got a table entry
-  // installed them too, and they must not outlive the object.  The dialog
-  // watch lives on until the object goes.
+  // installed them too, and they must not outlive the object.  The timer
+  // window stays until the object goes; quitting, it watches no dialog.
   if (keyboardHook) UnhookWindowsHookEx(keyboardHook);
   if (mouseHook) UnhookWindowsHookEx(mouseHook);
   keyboardHook = mouseHook = nullptr;

@@ -68,6 +68,7 @@ class PubBrowserHost final : public popup::PubHost {
   void sweepDocument(int flags) override;
   void ensureTray() override;
   void showOptions() override;
+  bool windowVisible() override;
   Pub& pub() { return pub_; }
 
  private:

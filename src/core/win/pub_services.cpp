@@ -128,4 +128,11 @@ void PubBrowserHost::sweepDocument(int sweepFlags) {
 void PubBrowserHost::ensureTray() { pubsvc::ensureTray(pub_); }
 void PubBrowserHost::showOptions() { pubsvc::showOptions(pub_, 0); }
 
+bool PubBrowserHost::windowVisible() {
+  // The tab's own window when it has one on this thread, else the
+  // browser's (possibly another process's) top-level window.
+  HWND w = pub_.tabWindow ? pub_.tabWindow : pub_.frameWindow;
+  return !w || !IsWindow(w) || IsWindowVisible(w);
+}
+
 }  // namespace qv::core::win
