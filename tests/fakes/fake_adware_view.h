@@ -1,7 +1,11 @@
 // Recording AdwareView: keeps the status lines, list lines and message boxes
-// the page logic produced, answers Yes/No boxes with a preset answer.
+// the page logic produced.  Yes/No boxes take their answers from a script,
+// in order; a question nobody scripted fails the test (and is answered No).
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -27,14 +31,20 @@ class FakeAdwareView final : public adware::AdwareView {
   void setIntro(const std::string& text) override { intro = text; }
   bool askYesNo(const std::string& caption, const std::string& text) override {
     boxes.push_back({caption, text, true});
-    return answerYes;
+    if (answers.empty()) {
+      ADD_FAILURE() << "unscripted question: " << caption;
+      return false;
+    }
+    const bool a = answers.front();
+    answers.pop_front();
+    return a;
   }
   void showOk(const std::string& caption, const std::string& text, bool withIcon, adware::MessageIcon k) override {
     boxes.push_back({caption, text, false, withIcon, k});
   }
   void startCleanTimer() override { ++cleanTimers; }
 
-  bool answerYes = true;
+  std::deque<bool> answers;  // Yes/No answers, in order
   std::vector<std::string> statuses, lines;
   std::vector<Box> boxes;
   std::string intro;

@@ -43,6 +43,7 @@ TEST(AdwareScan, MatchesIgnoringCaseAndReportsEachEntryOnce) {
   p.load({{lower(A), "Alpha.dll"}, {lower(A), "Alpha again"}, {B, "Beta"}});
   p.registerBho(A);  // upper-case key name, lower-case list entry
   p.registerClass(lower(A), "Alpha Helper Class", "C:\\Program Files\\Alpha\\ALPHA.DLL");
+  p.view.answers = {false};  // only the report is read
   p.logic.scan();
   ASSERT_EQ(p.view.boxes.size(), 1u);
   EXPECT_TRUE(p.view.boxes[0].yesNo);
@@ -60,6 +61,7 @@ TEST(AdwareScan, MissingClassKeyReportsTheListNameAndStub) {
   p.registerBho(A);
   p.registerBho(B);
   p.registerClass(B, "Beta Class", "C:\\beta.dll");
+  p.view.answers = {false};  // only the report is read
   p.logic.scan();
   // The missing class key's line lower-cases and removes ".dll" from the
   // whole text so far; the path of the later match keeps its ".dll".
@@ -75,6 +77,7 @@ TEST(AdwareScan, ClassKeysAreReadWithoutAskingForWriteAccess) {
   p.registerClass(A, "Alpha Bar", "C:\\a.dll");
   p.reg.failWriteOpen(HKCR, "CLSID\\" + lower(A), RegStatus::AccessDenied);
   p.reg.failWriteOpen(HKCR, "CLSID\\" + lower(A) + "\\InprocServer32", RegStatus::AccessDenied);
+  p.view.answers = {false};  // only the report is read
   p.logic.scan();
   EXPECT_EQ(p.report().substr(0, 44), "1. adware name: alpha bar\r\n   path: c:\\a.dll");
 }
@@ -96,7 +99,7 @@ TEST(AdwareScan, AnswersAndEmptyCasesDecideTheCleaning) {
       p.logic.load(std::nullopt);
     }
     if (c.registered) p.registerBho(A);
-    p.view.answerYes = c.yes;
+    if (c.listed && c.registered) p.view.answers = {c.yes};
     p.logic.scan();
     EXPECT_EQ(p.view.cleanTimers, c.timers) << c.what;
     ASSERT_EQ(p.view.boxes.size(), 1u) << c.what;
@@ -138,11 +141,10 @@ TEST(AdwareScan, MarksOfAnEarlierScanDoNotCarryIntoTheNextCleaning) {
   p.load({{A, "Alpha"}, {B, "Beta"}});
   p.registerBho(A);
   p.registerBho(B);
-  p.view.answerYes = false;
+  p.view.answers = {false, true};
   p.logic.scan();  // finds both, user says No
   p.reg.deleteKey(HKLM, kBho + A);  // Alpha's helper entry goes, its class stays
   p.reg.create(HKCR, "CLSID\\" + A);
-  p.view.answerYes = true;
   p.logic.scan();
   p.logic.clean();
   EXPECT_TRUE(p.reg.exists(HKCR, "CLSID\\" + A)) << "not in the confirmed report";
@@ -226,6 +228,7 @@ struct Planted : Page {
     reg.create(HKLM, "SOFTWARE\\Vendor\\" + A + "x");                   // longer name: kept
     reg.create(HKLM, "SOFTWARE\\Vendor\\" + A.substr(0, 37));           // shorter name: kept
     reg.create(HKCU, "Software\\Other");
+    view.answers = {true};  // the user confirms the report
   }
 };
 

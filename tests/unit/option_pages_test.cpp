@@ -17,7 +17,8 @@ using fake::FakeMutex;
 using fake::FakeSound;
 
 FakeDialog popupDialog() {
-  FakeDialog d;
+  FakeDialog d{ctl::kPopupEnable, ctl::kHotkeyList, ctl::kShowStatusMsg, ctl::kBeep, ctl::kPlayDefaultSound,
+               ctl::kPlaySoundFile, ctl::kModelessDialog, ctl::kUnfathered, ctl::kWinHelp};
   d.strings = {{IDS_HOTKEY_CTRL, "CTRL"}, {IDS_HOTKEY_SHIFT, "SHIFT"}, {IDS_HOTKEY_DISABLED, "(Disabled)"}};
   return d;
 }
@@ -113,7 +114,7 @@ TEST(PopupAdsPage, TestAnnouncesFromTheBoxesOnThePage) {
                             return true;
                           },
                           nullptr});
-    FakeDialog d;
+    FakeDialog d = popupDialog();
     d.setCheck(ctl::kBeep, c.beep);
     d.setCheck(ctl::kPlayDefaultSound, c.def);
     d.setCheck(ctl::kPlaySoundFile, c.file);
@@ -200,7 +201,7 @@ TEST(SettingsPage, RestoreDefaultsResetsDisplayAndUndoesUnreadClicks) {
 }
 
 FakeDialog whiteListDialog() {
-  FakeDialog d;
+  FakeDialog d{ctl::kAddressBox, ctl::kSiteList, ctl::kEnableWhiteList};
   d.sorted = {ctl::kSiteList, ctl::kAddressBox, ctl::kHistoryList};
   return d;
 }
@@ -269,7 +270,10 @@ TEST(WhiteListPage, LeavingWritesTheWorkingCopy) {
   } cases[] = {
       {"empty stays absent", std::nullopt, [](WhiteListPage&, FakeDialog&) {}, std::nullopt, {}},
       {"remove all", std::vector<std::string>{"a.test", "b.test"},
-       [](WhiteListPage& p, FakeDialog& d) { p.removeAll(d); }, std::vector<std::string>{},
+       [](WhiteListPage& p, FakeDialog& d) {
+         d.answers = {true};
+         p.removeAll(d);
+       }, std::vector<std::string>{},
        {"Remove all websites from the white list?"}},
       {"remove all answered No", std::vector<std::string>{"a.test"},
        [](WhiteListPage& p, FakeDialog& d) {
@@ -280,6 +284,7 @@ TEST(WhiteListPage, LeavingWritesTheWorkingCopy) {
       {"remove the selected", std::vector<std::string>{"a.test", "b.test"},
        [](WhiteListPage& p, FakeDialog& d) {
          d.listSelect(ctl::kSiteList, 1);
+         d.answers = {true};
          p.remove(d);
          EXPECT_EQ(d.listSelection(ctl::kSiteList), -1);
        },

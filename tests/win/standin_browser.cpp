@@ -1,4 +1,5 @@
 #include "standin_browser.h"
+#include <gtest/gtest.h>
 
 #include <mshtmdid.h>
 
@@ -92,10 +93,18 @@ void registerFrameClass() {
   (void)done;
 }
 
-// Waits for `event` while dispatching this thread's messages.
+// Waits for `event` while dispatching this thread's messages.  The wait is
+// bounded so that a browser thread that never answers fails the test that
+// waits on it instead of hanging the suite.
 void waitPumping(HANDLE event) {
+  const ULONGLONG deadline = GetTickCount64() + 30000;
   for (;;) {
-    const DWORD r = MsgWaitForMultipleObjects(1, &event, FALSE, INFINITE, QS_ALLINPUT);
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) {
+      ADD_FAILURE() << "the stand-in browser's thread did not answer within 30 s";
+      return;
+    }
+    const DWORD r = MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
     if (r == WAIT_OBJECT_0) return;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
