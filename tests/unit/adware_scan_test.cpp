@@ -412,6 +412,7 @@ TEST(AdwareViews, ScanReadsBothViewsAndReportsEachAddOnOnce) {
   p.reg32.put(HKCR, "CLSID\\" + A + "\\InprocServer32", "", RegValue::string("C:\\a32.dll"));
   p.reg32.create(HKLM, kBho + lower(B));  // in both views: one entry
   p.reg32.create(HKLM, kBho + Legit);
+  p.view.answers = {false};  // only the report is read
   p.logic.scan();
   EXPECT_EQ(p.logic.foundCount(), 3);
   EXPECT_EQ(p.logic.table().size(), 4u);
