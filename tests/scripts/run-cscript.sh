@@ -24,8 +24,8 @@ progid='Quillvane.WhiteList'
 
 # Wine's own programs of the module's bitness (a 64-bit module in the 64-bit
 # cscript, registered by the 64-bit regsvr32 in the 64-bit registry view; a
-# 32-bit one with the 32-bit programs of a WoW64 prefix), each started by its
-# file so that the bitness is the file's, not the wine loader's.
+# 32-bit one with the 32-bit programs of a WoW64 prefix), each started by the
+# loader of that bitness (scripts/wine-prog).
 pe=$(od -An -t u4 -j 60 -N 4 "$dll" | tr -d ' ')
 machine=$(od -An -t x2 -j $((pe + 4)) -N 2 "$dll" | tr -d ' ')
 case "$machine" in
@@ -33,7 +33,8 @@ case "$machine" in
   014c) sysdir=syswow64 bits=32 ;;
   *) echo "$(basename "$dll"): not a PE module of a known machine ($machine)" >&2; exit 2 ;;
 esac
-winprog() { local p=$1; shift; wine "$WINEPREFIX/drive_c/windows/$sysdir/$p.exe" "$@"; }
+top=$(cd "$(dirname "$0")/../.." && pwd)
+winprog() { "$top/scripts/wine-prog" $bits "$@"; }
 quiet() { "$@" >/dev/null 2>&1 </dev/null; }
 
 host_dir="$WINEPREFIX/drive_c/qvtest$bits/iexplore.exe"
@@ -68,7 +69,7 @@ fi
 # with exit code 0, so success also needs the script's closing line.
 out=$(mktemp)
 set +e
-wine "$host" //nologo "$script_w" | tee "$out"
+winprog "$host" //nologo "$script_w" | tee "$out"
 rc=${PIPESTATUS[0]}
 set -e
 if [ "$rc" -eq 0 ] && ! grep -q "all checks passed" "$out"; then

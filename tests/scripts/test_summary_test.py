@@ -42,8 +42,8 @@ def run(stages, expected=()):
                 for rname, text in reports.items():
                     path = os.path.join(d, '%s-%s.xml' % (name, rname))
                     if text is not None:
-                        with open(path, 'w') as f:
-                            f.write(text)
+                        with open(path, 'wb') as f:
+                            f.write(text if isinstance(text, bytes) else text.encode())
                     lines.append(path)
             with open(os.path.join(d, name + '.stage'), 'w') as f:
                 f.write('\n'.join(lines) + '\n')
@@ -77,6 +77,9 @@ CASES = [
     ('a stage not run is one skipped case with its reason',
      {'win32': ('skip', 'wine32:i386 could not be installed')},
      ('win32',), 'make check: 0 passed, 0 failed, 1 skipped', 0),
+    ('a report holding a byte that is not UTF-8 is still counted',
+     {'native': ('0', {'unit_tests': report(case('a'), case('b')).replace('"b"', '"b/\xe9"').encode('latin-1')})},
+     (), 'make check: 2 passed, 0 failed, 0 skipped', 0),
     ('an unreadable report fails',
      {'fuzz': ('0', {'fuzz': '<testsuites><testcase'})},
      (), 'make check: 0 passed, 1 failed, 0 skipped', 1),

@@ -354,6 +354,11 @@ std::map<DWORD, int> timerWindowsByThread();
 
 // Pumps this thread's messages for `ms` milliseconds (timers, posted work).
 void pump(DWORD ms);
+
+// Called when a wait on the stand-in's own thread passes its bound.  The test
+// runner points it at its failure report; a program without one gets a line
+// on stderr.
+inline void (*onWaitTimeout)(const char* what) = nullptr;
 // Pumps until `done` or the bound; returns done().
 bool pumpUntil(const std::function<bool()>& done, DWORD boundMs);
 

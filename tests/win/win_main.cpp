@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "core/win/shared_state.h"
 #include "platform/win/registry_win.h"
+#include "standin_browser.h"
 #include "win_test_support.h"
 
 namespace {
@@ -78,6 +79,7 @@ class Silent final : public qv::Messages {
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
+  standin::onWaitTimeout = [](const char* what) { ADD_FAILURE() << what; };
   qvtest::setUnfathered(0);
   {
     qv::win::Win32Registry registry;
