@@ -200,6 +200,10 @@ bool removeOne(Registry& registry, const std::string& path, const std::string& c
 
 }  // namespace
 
+bool hasCompatibilityKey(Registry& registry) {
+  return registry.openReadOnly(RegRoot::LocalMachine, kCompatibilityKey).status == RegStatus::Ok;
+}
+
 bool writeKillBits(Registry& registry, const std::vector<ListRecord>& records, AdwareView* view) {
   if (view) {
     view->setStatus("add adwares in blocking list...");

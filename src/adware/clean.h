@@ -66,4 +66,8 @@ bool writeKillBits(Registry& registry, const std::vector<ListRecord>& records, A
 // not be opened or a change could not be made.
 bool removeKillBits(Registry& registry, const std::vector<ListRecord>& records, AdwareView* view);
 
+// True when the browser's compatibility key exists in this registry view:
+// a view without it has no browser whose controls a kill bit could stop.
+bool hasCompatibilityKey(Registry& registry);
+
 }  // namespace qv::adware

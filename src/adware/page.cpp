@@ -106,13 +106,16 @@ void AdwarePageLogic::finishClean(WalkResult walk) {
 }
 
 void AdwarePageLogic::toggleAutoBlock(int& autoBlockOn) {
+  // The other bitness's view counts only where that bitness has a browser
+  // (its compatibility key); the own view fails without one, as before.
+  const bool other = other_ && hasCompatibilityKey(*other_);
   if (autoBlockOn != 0) {
     autoBlockOn = 0;
-    const bool otherOk = !other_ || removeKillBits(*other_, records_, &view_);
+    const bool otherOk = !other || removeKillBits(*other_, records_, &view_);
     if (removeKillBits(registry_, records_, &view_) && !otherOk) view_.setStatus(kNeedsAdministrator);
   } else {
     autoBlockOn = 1;
-    const bool otherOk = !other_ || writeKillBits(*other_, records_, &view_);
+    const bool otherOk = !other || writeKillBits(*other_, records_, &view_);
     if (writeKillBits(registry_, records_, &view_) && !otherOk) view_.setStatus(kNeedsAdministrator);
   }
 }

@@ -1,9 +1,11 @@
 // Shared memory written by other processes is untrusted: the history region
 // and the browser table must stay within bounds and keep their invariants
 // whatever bytes they start from.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -51,14 +53,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view address(reinterpret_cast<const char*>(data), std::min(addressLen, size));
   data += address.size(), size -= address.size();
 
-  const bool hadZero = std::memchr(region.data(), 0, region.size()) != nullptr;
+  // The model: the text is the bytes before the first zero; a record is the
+  // address (up to its first zero) and a line break, added once, only while
+  // text, record and a closing zero fit.
+  using qv::popup::AppendResult;
+  const std::vector<char> before = region;
+  const char* zero = static_cast<const char*>(std::memchr(region.data(), 0, region.size()));
+  const std::string text(region.data(), zero ? static_cast<std::size_t>(zero - region.data()) : 0);
+  const std::string record = std::string(address.substr(0, address.find('\0'))) + "\n";
+  AppendResult expected = AppendResult::Appended;
+  if (record.size() == 1) expected = AppendResult::NoAddress;
+  else if (!zero) expected = AppendResult::Corrupt;
+  else if (text.find(record) != std::string::npos) expected = AppendResult::Duplicate;
+  else if (text.size() + record.size() >= region.size()) expected = AppendResult::Full;
   const auto result = qv::popup::AppendHistory(region, address);
-  if (result == qv::popup::AppendResult::Appended) {
-    if (!hadZero) std::abort();
-    if (!std::memchr(region.data(), 0, region.size())) std::abort();  // a zero byte always follows
-    if (qv::popup::AppendHistory(region, address) != qv::popup::AppendResult::Duplicate) std::abort();
+  if (result != expected) std::abort();
+  if (result == AppendResult::Appended) {
+    if (qv::popup::HistoryText(region) != text + record) std::abort();
+    const std::size_t end = text.size() + record.size() + 1;  // bytes after the new zero are untouched
+    if (!std::equal(region.begin() + static_cast<std::ptrdiff_t>(end), region.end(),
+                    before.begin() + static_cast<std::ptrdiff_t>(end)))
+      std::abort();
+    if (qv::popup::AppendHistory(region, address) != AppendResult::Duplicate) std::abort();
+  } else if (region != before) {
+    std::abort();  // a refused record changes nothing
+  } else if (qv::popup::HistoryText(region) != (zero ? text : std::string(region.begin(), region.end()))) {
+    std::abort();
   }
-  (void)qv::popup::HistoryText(region);
 
   qv::SharedSettings s;
   std::memcpy(&s, data, std::min(size, sizeof s));

@@ -422,17 +422,21 @@ TEST(AdwareViews, ScanReadsBothViewsAndReportsEachAddOnOnce) {
             "3. adware name: gamma\r\n   path: c:\\g64.dll");
 }
 
+// The other view counts where that bitness has a browser (its compatibility
+// key): written there, skipped without the key, told when it refuses.
 TEST(AdwareViews, KillBitsGoToBothViewsAndAFailureInEitherIsTold) {
-  for (bool otherFails : {false, true}) {
+  enum Other { HasKey, NoKey, Refuses };
+  for (Other other : {HasKey, NoKey, Refuses}) {
     TwoViewPage p;
     p.load({{A, "Alpha"}});
     p.reg.create(HKLM, kCompatibilityKey);
-    if (!otherFails) p.reg32.create(HKLM, kCompatibilityKey);
+    if (other != NoKey) p.reg32.create(HKLM, kCompatibilityKey);
+    if (other == Refuses) p.reg32.failWriteOpen(HKLM, kCompatibilityKey, RegStatus::AccessDenied);
     int box = 0;
     p.logic.toggleAutoBlock(box);
-    EXPECT_EQ(p.reg.dword(HKLM, kCompat + A, kCompatibilityFlags), kKillBit);
-    EXPECT_EQ(p.reg32.exists(HKLM, kCompat + A), !otherFails);
-    EXPECT_EQ(p.view.statuses.back(), otherFails ? kNeedsAdministrator : "ready");
+    EXPECT_EQ(p.reg.dword(HKLM, kCompat + A, kCompatibilityFlags), kKillBit) << other;
+    EXPECT_EQ(p.reg32.exists(HKLM, kCompat + A), other == HasKey) << other;
+    EXPECT_EQ(p.view.statuses.back(), other == Refuses ? kNeedsAdministrator : "ready") << other;
     p.logic.toggleAutoBlock(box);
     EXPECT_FALSE(p.reg.exists(HKLM, kCompat + A));
     EXPECT_FALSE(p.reg32.exists(HKLM, kCompat + A));

@@ -111,7 +111,17 @@ TEST(AboutPageWin, VersionLineLinksAndTooltips) {
   RedrawWindow(about.parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
   pump();
   Sleep(200);
-  qvtest::screenshotWindow(about.parent, "about_page");
+  EXPECT_TRUE(qvtest::screenshotWindow(about.parent, "about_page"));
+  // Not a blank picture: the link's label is on the display.
+  HDC screen = GetDC(nullptr);
+  POINT origin{r.left, r.top};
+  ClientToScreen(web->window(), &origin);
+  const COLORREF ground = GetPixel(screen, origin.x, origin.y);
+  bool inked = false;
+  for (int y = 0; y < r.bottom - r.top && !inked; ++y)
+    for (int x = 0; x < r.right - r.left && !inked; ++x) inked = GetPixel(screen, origin.x + x, origin.y + y) != ground;
+  ReleaseDC(nullptr, screen);
+  EXPECT_TRUE(inked) << "the link's label is not drawn";
 }
 
 TEST(AboutPageWin, ModuleWithoutVersionKeepsTheDialogText) {

@@ -264,17 +264,27 @@ TEST(AdwarePageWin, ScanConfirmCleanAndKillBitsThroughThePage) {
   // The check box writes a kill bit for every list entry, then removes them.
   KillTimer(nullptr, answerer);
   const std::string failed = "The blocking list could not be changed: administrator rights are needed.";
+  // Without the browser's compatibility key nothing can be written, and the
+  // status line says so.  A prefix that has the key keeps a copy of it
+  // aside meanwhile.
   const bool hadCompat = keyExists(HKEY_LOCAL_MACHINE, kCompatibilityKey);
-  if (!hadCompat) {
-    // Without the browser's compatibility key nothing can be written, and
-    // the status line says so.
-    SendDlgItemMessageA(pw, IDC_ADW_AUTOBLOCK, BM_CLICK, 0, 0);
-    EXPECT_EQ(itemText(pw, IDC_ADW_STATUS), failed);
-    SendDlgItemMessageA(pw, IDC_ADW_AUTOBLOCK, BM_CLICK, 0, 0);
-    EXPECT_EQ(itemText(pw, IDC_ADW_STATUS), failed);
-    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kCompatibilityKey));
-    setDefault(HKEY_LOCAL_MACHINE, kCompatibilityKey, "");
+  const std::string aside = "Software\\Quillvane test\\ActiveX Compatibility";
+  if (hadCompat) {
+    HKEY from = nullptr, to = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCompatibilityKey, 0, KEY_READ, &from), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, aside.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &to, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegCopyTreeA(from, nullptr, to), ERROR_SUCCESS);
+    RegCloseKey(from);
+    RegCloseKey(to);
+    ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompatibilityKey), ERROR_SUCCESS);
   }
+  SendDlgItemMessageA(pw, IDC_ADW_AUTOBLOCK, BM_CLICK, 0, 0);
+  EXPECT_EQ(itemText(pw, IDC_ADW_STATUS), failed);
+  SendDlgItemMessageA(pw, IDC_ADW_AUTOBLOCK, BM_CLICK, 0, 0);
+  EXPECT_EQ(itemText(pw, IDC_ADW_STATUS), failed);
+  EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kCompatibilityKey));
+  setDefault(HKEY_LOCAL_MACHINE, kCompatibilityKey, "");
   auto killBits = [&] {
     int n = 0;
     for (const auto& r : records) {
@@ -306,7 +316,17 @@ TEST(AdwarePageWin, ScanConfirmCleanAndKillBitsThroughThePage) {
   EXPECT_EQ(blockAdware, 1);
   DestroyWindow(sheet);
 
-  if (!hadCompat) RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompatibilityKey);
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompatibilityKey);
+  if (hadCompat) {
+    HKEY from = nullptr, to = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, aside.c_str(), 0, KEY_READ, &from) == ERROR_SUCCESS &&
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCompatibilityKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &to,
+                        nullptr) == ERROR_SUCCESS)
+      EXPECT_EQ(RegCopyTreeA(from, nullptr, to), ERROR_SUCCESS);
+    if (from) RegCloseKey(from);
+    if (to) RegCloseKey(to);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillvane test");
+  }
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\CLSID\\") + kLegit).c_str());
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, (bho + "\\" + kLegit).c_str());
 }

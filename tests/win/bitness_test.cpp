@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "child_entry.h"
 #include "core/shared_names.h"
 #include "pub_test_support.h"
 #include "standin_browser.h"
@@ -57,8 +58,7 @@ std::string otherBinary() {
 
 // The child: sees the parent's block, blocks one of its own, and checks the
 // mutexes the parent's helper object holds open.  Exit code 0 when all hold.
-TEST(BitnessChild, SharesWithTheOtherBitness) {
-  if (qvtest::env("QV_CHILD") != "bitness") GTEST_SKIP() << "runs as a child process only";
+QV_CHILD_TEST(BitnessChild, SharesWithTheOtherBitness) {
   qv::SharedSettings* s = qvtest::sharedRecord();
   ASSERT_NE(s, nullptr);
   const int parentBits = std::stoi(qvtest::env("QV_PARENT_BITS"));
@@ -91,7 +91,7 @@ TEST(Bitness, OneSessionTwoBitnessesShareCountsHistoryAndMutexes) {
     ASSERT_TRUE(blockOne(w));
     const int count = s->blockedSession;
     HANDLE child = qvtest::startChildOf(other, "BitnessChild.SharesWithTheOtherBitness",
-                                        {"QV_CHILD=bitness", "QV_PARENT_BITS=" + std::to_string(kBits),
+                                        {"QV_PARENT_BITS=" + std::to_string(kBits),
                                          "QV_PARENT_SESSION_COUNT=" + std::to_string(count)});
     // A 64-bit-only Wine (or a kernel without 32-bit programs) cannot start
     // a 32-bit program at all.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "child_entry.h"
 #include "options_sheet_test_support.h"
 #include "pub_test_support.h"
 #include "res/resource_ids.h"
@@ -468,37 +469,26 @@ TEST(OptionsSheetWin, ChangedDisplaySettingReachesTheBrowsersHiddenWindow) {
 }
 
 // Two processes ask for the sheet at once: one sheet, message 102 in the
-// other.  The second process is this binary running the disabled child test.
+// other.  The second process is this binary running a child entry.
 TEST(OptionsSheetWin, OneSheetAcrossTwoProcesses) {
   SharedSettings s = testRecord();
   const std::wstring list = scratchList("qv-options-two.WL", "");
   SheetThread run(s, "two", list, ui::kPageAbout);
   HWND sheet = run.waitSheet();
   ASSERT_TRUE(sheet);
-  char exe[MAX_PATH];
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string cmd = std::string("\"") + exe +
-                    "\" --gtest_filter=OptionsSheetChild.DISABLED_SecondSheetIsRefused "
-                    "--gtest_also_run_disabled_tests --gtest_brief=1";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  const bool ended = WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0;
-  if (!ended) TerminateProcess(pi.hProcess, 9);
-  DWORD code = 9;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  EXPECT_TRUE(ended);
-  EXPECT_EQ(code, 0u);
+  HANDLE child = qvtest::startChild("OptionsSheetChild.SecondSheetIsRefused", {});
+  ASSERT_TRUE(child);
+  const int code = qvtest::waitChild(child, 30000);
+  if (code == -1) TerminateProcess(child, 9);
+  CloseHandle(child);
+  EXPECT_EQ(code, 0) << "-1: the child did not end within 30 s";
   EXPECT_TRUE(IsWindow(sheet));  // the open sheet is untouched
   pressSheetButton(sheet, IDCANCEL);
   ASSERT_TRUE(run.join());
   EXPECT_EQ(run.outcome(), OptionsOutcome::Cancelled);
 }
 
-TEST(OptionsSheetChild, DISABLED_SecondSheetIsRefused) {
+QV_CHILD_TEST(OptionsSheetChild, SecondSheetIsRefused) {
   SharedSettings s = testRecord();
   const std::wstring list = scratchList("qv-options-two-child.WL", "");
   SheetThread run(s, "two", list, ui::kPagePopupAds);
@@ -516,7 +506,7 @@ SharedSettings* mapRecord(HANDLE mapping) {
   return static_cast<SharedSettings*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedSettings)));
 }
 
-TEST(OptionsSheetChild, DISABLED_DiesWithTheSheetOpen) {
+QV_CHILD_TEST(OptionsSheetChild, DiesWithTheSheetOpen) {
   HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kKilledRecord);
   HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, kKilledReady);
   ASSERT_TRUE(mapping && ready);
@@ -541,8 +531,7 @@ TEST(OptionsSheetWin, KilledProcessWithTheSheetOpenDoesNotStopTheNextSheet) {
   // This process keeps the options mutex in being, as other browsers do.
   HANDLE options = CreateMutexA(nullptr, FALSE, "QvTestOptionsDlg-killed");
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, kKilledReady);
-  HANDLE child = qvtest::startChild("OptionsSheetChild.DISABLED_DiesWithTheSheetOpen",
-                                    {"GTEST_ALSO_RUN_DISABLED_TESTS=1"});
+  HANDLE child = qvtest::startChild("OptionsSheetChild.DiesWithTheSheetOpen", {});
   ASSERT_TRUE(child);
   HANDLE both[2] = {ready, child};
   EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 20000), WAIT_OBJECT_0) << "the child's sheet did not open";

@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "child_entry.h"
 #include "core/notify.h"
 #include "core/win/popup_shell_win.h"
 #include "core/win/pub_windows.h"
 #include "fakes/fake_messages.h"
 #include "fakes/fake_popup.h"
 #include "res/resource_ids.h"
+#include "pub_test_support.h"
 #include "win_test_support.h"
 
 namespace {
@@ -206,15 +208,33 @@ class PopupShellTest : public ::testing::Test {
 };
 
 TEST_F(PopupShellTest, TheSweepTimerFindsTheHelperObjectOfTheFocusedPage) {
-  SetFocus(page);
-  host.url = "https://secure.example.com/";  // exempt: no sweep, only the tray offer
+  // A second window of this thread whose page has the focus: the tick of the
+  // first window's timer goes to the focused page's object, not its own.
+  HWND frame2 = makeWindow("QvPopupTestBrowser", "Browser 2");
+  HWND page2 = makeWindow("Internet Explorer_Server", "", frame2);
+  ASSERT_TRUE(frame2 && page2);
+  qv::fake::FakePubHost host2;
+  qv::popup::PubState pub2;
+  pub2.frameWindow = pub2.timerWindow = toHandle(frame2);
+  pub2.host = &host2;
+  pub2.dataMutex = &world->dataMutex;
+  const std::uint32_t token2 = shell().tokens().add(&pub2);
+  ASSERT_TRUE(qv::core::AddWindow(shell().table(), world->messages, qv::core::TableWindow(toHandle(frame2)), token2,
+                                  GetCurrentThreadId(), GetCurrentProcessId()));
+  host.url = host2.url = "https://secure.example.com/";  // exempt: no sweep, only the tray offer
+  SetFocus(page2);
   qv::win::PopupShell::TimerProc(frame, WM_TIMER, qv::popup::kTimerSweep, 0);
-  EXPECT_EQ(host.trayOffers, 1);
-  EXPECT_TRUE(host.sweeps.empty());
+  EXPECT_EQ(host2.trayOffers, 1) << "the focused page's object";
+  EXPECT_EQ(host.trayOffers, 0);
+  EXPECT_TRUE(host2.sweeps.empty());
+  EXPECT_EQ(shell().table().Remove(token2, qv::core::TableWindow(toHandle(frame2)), GetCurrentProcessId()),
+            qv::core::RemoveResult::Removed);
+  shell().tokens().remove(token2);
+  DestroyWindow(frame2);
   // Without focus the thread's entry answers.
   SetFocus(nullptr);
   qv::win::PopupShell::TimerProc(frame, WM_TIMER, qv::popup::kTimerSweep, 0);
-  EXPECT_EQ(host.trayOffers, 2);
+  EXPECT_EQ(host.trayOffers, 1);
 }
 
 TEST_F(PopupShellTest, TheWatchHookIsSetOnceAndHandsAWindowToTheObjectOfItsThread) {
@@ -323,10 +343,8 @@ std::string pageOf(int child, int page) {
 
 }  // namespace
 
-TEST(PopupCrossProcess, ChildWorker) {
-  char index[16] = {};
-  if (GetEnvironmentVariableA(kChildVar, index, sizeof index) == 0) GTEST_SKIP() << "run by the parent test only";
-  const int child = std::atoi(index);
+QV_CHILD_TEST(PopupCrossProcess, ChildWorker) {
+  const int child = std::atoi(qvtest::env(kChildVar).c_str());
   Mapping mapping;
   ASSERT_NE(mapping.state(), nullptr);
   SharedState& shared = *mapping.state();
@@ -356,20 +374,12 @@ TEST(PopupCrossProcess, WindowsCountersAndHistoryStayExact) {
   for (std::uint32_t i = 1; i <= 3; ++i)
     ASSERT_EQ(table.Add(900 + i, i, 1, GetCurrentProcessId()), qv::core::AddResult::Added);
 
-  char self[MAX_PATH];
-  ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
   std::vector<HANDLE> processes;
   for (int c = 0; c < kChildren; ++c) {
-    SetEnvironmentVariableA(kChildVar, std::to_string(c).c_str());
-    std::string cmd = std::string("\"") + self + "\" --gtest_filter=PopupCrossProcess.ChildWorker --gtest_brief=1";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
-    processes.push_back(pi.hProcess);
+    HANDLE p = qvtest::startChild("PopupCrossProcess.ChildWorker", {std::string(kChildVar) + "=" + std::to_string(c)});
+    ASSERT_TRUE(p);
+    processes.push_back(p);
   }
-  SetEnvironmentVariableA(kChildVar, nullptr);
   ASSERT_EQ(WaitForMultipleObjects(static_cast<DWORD>(processes.size()), processes.data(), TRUE, 120000),
             WAIT_OBJECT_0);
   for (HANDLE p : processes) {

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include "whitelist/win/locate_win.h"
+#include "child_entry.h"
 #include "win_test_support.h"
 
 #include <gtest/gtest.h>
@@ -107,18 +108,20 @@ std::vector<std::string> MessageBoxWatcher::texts() {
   return out;
 }
 
-HANDLE startChild(const std::string& gtestFilter, const std::vector<std::string>& vars) {
+HANDLE startChild(const std::string& entry, const std::vector<std::string>& vars) {
   char exe[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  return startChildOf(exe, gtestFilter, vars);
+  return startChildOf(exe, entry, vars);
 }
 
-HANDLE startChildOf(const std::string& exe, const std::string& gtestFilter, const std::vector<std::string>& vars) {
+HANDLE startChildOf(const std::string& exe, const std::string& entry, const std::vector<std::string>& extra) {
+  std::vector<std::string> vars = extra;
+  vars.push_back(std::string(kChildEntryVar) + "=" + entry);
   for (const auto& v : vars) {
     const auto eq = v.find('=');
     SetEnvironmentVariableA(v.substr(0, eq).c_str(), v.substr(eq + 1).c_str());
   }
-  std::string cmd = "\"" + exe + "\" --gtest_brief=1 --gtest_filter=" + gtestFilter;
+  std::string cmd = "\"" + exe + "\" --gtest_brief=1 --gtest_filter=" + entry;
   // The child's own test report is of no interest unless it fails, which
   // its exit code tells; keep it out of this run's output.
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};

@@ -33,11 +33,12 @@ class MessageBoxWatcher {
   std::thread thread_;
 };
 
-// Starts this test binary again running one test, with extra environment
-// variables ("NAME=value").  Returns the process handle (or null).
-HANDLE startChild(const std::string& gtestFilter, const std::vector<std::string>& env);
+// Starts this test binary again running one child entry ("Suite.Name", see
+// child_entry.h), with extra environment variables ("NAME=value").  Returns
+// the process handle (or null).
+HANDLE startChild(const std::string& entry, const std::vector<std::string>& env);
 // The same with another test binary (the other bitness's build).
-HANDLE startChildOf(const std::string& exe, const std::string& gtestFilter, const std::vector<std::string>& env);
+HANDLE startChildOf(const std::string& exe, const std::string& entry, const std::vector<std::string>& env);
 
 // Waits for a child while pumping this thread's messages; returns its exit
 // code or -1 on time-out.

@@ -1,6 +1,6 @@
 // The tray icon, its window and menu, and the page context menu, under Wine
 // with a display.  Ownership across processes uses this test binary again
-// as the second process (TrayChild.*, skipped unless QV_CHILD names it).
+// as the second process (the TrayChild.* child entries).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <docobj.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "child_entry.h"
 #include "core/settings.h"
 #include "core/win/shared_state.h"
 #include "platform/win/registry_win.h"
@@ -78,8 +79,7 @@ void ensureSettingsKey() {
 
 const int kOwnerKey = 0, kSecondKey = 0;
 
-TEST(TrayChild, Owner) {
-  if (qvtest::env("QV_CHILD") != "tray-owner") GTEST_SKIP() << "runs as a child process only";
+QV_CHILD_TEST(TrayChild, Owner) {
   TrayWorld world;
   qv::ui::win::ensureTray(&kOwnerKey, world.context());
   if (!qv::ui::win::trayWindow()) std::exit(20);
@@ -100,7 +100,7 @@ TEST(TrayChild, Owner) {
 TEST(TrayWin, OneOwnerInTheSessionAndTakeOverWithinASecondOfTheOwnersQuit) {
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "qv-tray-ready");
   HANDLE quit = CreateEventA(nullptr, TRUE, FALSE, "qv-tray-quit");
-  HANDLE child = qvtest::startChild("TrayChild.Owner", {"QV_CHILD=tray-owner", "QV_TRAY_READY=qv-tray-ready",
+  HANDLE child = qvtest::startChild("TrayChild.Owner", {"QV_TRAY_READY=qv-tray-ready",
                                                         "QV_TRAY_QUIT=qv-tray-quit"});
   ASSERT_NE(child, nullptr);
   HANDLE both[2] = {ready, child};
@@ -401,8 +401,7 @@ TEST(ContextMenuWin, ProgramSubmenuMarksAndRouting) {
 // --- a menu change seen by every browser process ---------------------------
 
 // A second browser process: its view of the session's record, as exit code.
-TEST(TrayChild, Reader) {
-  if (qvtest::env("QV_CHILD") != "tray-reader") GTEST_SKIP() << "runs as a child process only";
+QV_CHILD_TEST(TrayChild, Reader) {
   const qv::SharedSettings* record = qvtest::openSharedRecord();
   std::exit(record ? 30 + record->popupEnable : 29);
 }
@@ -425,7 +424,7 @@ TEST(TrayWin, MenuChangeIsSeenByAnotherProcessAndSaved) {
   HWND tray = qv::ui::win::trayWindow();
   ASSERT_NE(tray, nullptr);
   auto otherProcessSees = [] {
-    HANDLE child = qvtest::startChild("TrayChild.Reader", {"QV_CHILD=tray-reader"});
+    HANDLE child = qvtest::startChild("TrayChild.Reader", {});
     const int code = child ? qvtest::waitChild(child, 20000) : -1;
     if (child) CloseHandle(child);
     return code - 30;

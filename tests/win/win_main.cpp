@@ -9,12 +9,16 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/settings.h"
 #include "core/win/shared_state.h"
 #include "platform/win/registry_win.h"
+#include "child_entry.h"
+#include "pub_test_support.h"
 #include "standin_browser.h"
 #include "win_test_support.h"
 
@@ -26,9 +30,23 @@ struct RegValue {
   std::vector<BYTE> data;
 };
 
-class SettingsKeyKeeper : public testing::EmptyTestEventListener {
+// Each test starts as a fresh session would: the settings key as the run
+// found it, and the session's shared record as its first load left it.  A
+// test that leaves a helper object alive fails the run (its table entry
+// would change what later tests see).
+class SessionKeeper : public testing::EmptyTestEventListener {
  public:
+  explicit SessionKeeper(const qv::SharedSettings& fresh) : fresh_(fresh) {}
+
   void OnTestStart(const testing::TestInfo&) override {
+    qv::SharedSettings& record = qv::sharedSettings();
+    const std::int32_t count = record.browserCount;
+    qv::BrowserEntry table[qv::kMaxBrowsers];
+    std::memcpy(table, record.browserTable, sizeof table);
+    record = fresh_;
+    record.browserCount = count;
+    std::memcpy(record.browserTable, table, sizeof table);
+
     values_.clear();
     HKEY k;
     existed_ = RegOpenKeyExA(HKEY_CURRENT_USER, qvtest::kSettingsKey, 0, KEY_READ, &k) == ERROR_SUCCESS;
@@ -36,7 +54,24 @@ class SettingsKeyKeeper : public testing::EmptyTestEventListener {
     values_ = read(k);
     RegCloseKey(k);
   }
-  void OnTestEnd(const testing::TestInfo&) override {
+  void OnTestEnd(const testing::TestInfo& test) override {
+    restoreKey();
+    // An object released from a message or another thread may go a little
+    // after the test body returns.
+    const ULONGLONG deadline = GetTickCount64() + 2000;
+    while (qv::sharedSettings().browserCount != 0 && GetTickCount64() < deadline) {
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      Sleep(10);
+    }
+    if (const int left = qv::sharedSettings().browserCount; left != 0) {
+      std::printf("%s.%s left %d helper object(s) alive\n", test.test_suite_name(), test.name(), left);
+      ADD_FAILURE() << test.test_suite_name() << "." << test.name() << " left " << left << " helper object(s) alive";
+    }
+  }
+
+ private:
+  void restoreKey() {
     if (!existed_) {
       RegDeleteTreeA(HKEY_CURRENT_USER, qvtest::kSettingsKey);
       return;
@@ -51,7 +86,6 @@ class SettingsKeyKeeper : public testing::EmptyTestEventListener {
     RegCloseKey(k);
   }
 
- private:
   static std::vector<RegValue> read(HKEY k) {
     std::vector<RegValue> values;
     for (DWORD i = 0;; ++i) {
@@ -65,6 +99,7 @@ class SettingsKeyKeeper : public testing::EmptyTestEventListener {
     return values;
   }
 
+  qv::SharedSettings fresh_;
   bool existed_ = false;
   std::vector<RegValue> values_;
 };
@@ -75,7 +110,49 @@ class Silent final : public qv::Messages {
   void showText(const std::string&) override {}
 };
 
+struct ChildEntry {
+  const char* suite;
+  const char* name;
+  void (*body)();
+  const char* file;
+  int line;
+};
+
+std::vector<ChildEntry>& childEntries() {
+  static std::vector<ChildEntry> entries;
+  return entries;
+}
+
+class ChildEntryTest : public testing::Test {
+ public:
+  explicit ChildEntryTest(void (*body)()) : body_(body) {}
+  void TestBody() override { body_(); }
+
+ private:
+  void (*body_)();
+};
+
 }  // namespace
+
+qvtest::ChildEntryRegistrar::ChildEntryRegistrar(const char* suite, const char* name, void (*body)(),
+                                                 const char* file, int line) {
+  childEntries().push_back({suite, name, body, file, line});
+}
+
+bool qvtest::registerChildEntry() {
+  const std::string wanted = qvtest::env(kChildEntryVar);
+  if (wanted.empty()) return false;
+  bool found = false;
+  for (const ChildEntry& e : childEntries()) {
+    if (wanted != std::string(e.suite) + "." + e.name && wanted != std::string(e.suite) + ".*") continue;
+    void (*body)() = e.body;
+    testing::RegisterTest(e.suite, e.name, nullptr, nullptr, e.file, e.line,
+                          [body]() -> testing::Test* { return new ChildEntryTest(body); });
+    found = true;
+  }
+  if (!found) std::printf("no child entry %s in this binary\n", wanted.c_str());
+  return found;
+}
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
@@ -86,7 +163,9 @@ int main(int argc, char** argv) {
     Silent silent;
     qv::SettingsStore(registry, silent, qv::sharedSettings()).load();
   }
-  testing::UnitTest::GetInstance()->listeners().Append(new SettingsKeyKeeper);
+  testing::UnitTest::GetInstance()->listeners().Append(new SessionKeeper(qv::sharedSettings()));
+  // A child process runs its one entry; one that names no entry fails.
+  if (!qvtest::env(qvtest::kChildEntryVar).empty() && !qvtest::registerChildEntry()) return 3;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const int rc = RUN_ALL_TESTS();
   CoUninitialize();
