@@ -48,7 +48,10 @@ check-fuzz: fuzz
 
 check-win: check-win64 check-win32
 
+# The 32-bit build comes first where it can run, so that the cross-bitness
+# test of each suite finds the other bitness's binary.
 check-win64: win64
+	@if scripts/install-deps --wine32 >/dev/null 2>&1; then $(MAKE) --no-print-directory win32; fi
 	scripts/stage win64 build/win64/test-results scripts/wine-env run ctest --test-dir build/win64 --output-on-failure
 
 # The 32-bit suite needs the 32-bit Wine; where it cannot be installed, the

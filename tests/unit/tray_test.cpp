@@ -150,7 +150,9 @@ TEST(TrayOwnership, FailedAddIsConfirmedBeforeARetryAndDeletedOnRemove) {
     qv::ui::TrayOwner owner(shell, settings);
     owner.ensure();
     for (int i = 0; i < r.ticks; ++i) owner.ensure();
-    if (r.ticks > 0) EXPECT_TRUE(owner.shown()) << r.what;
+    if (r.ticks > 0) {
+      EXPECT_TRUE(owner.shown()) << r.what;
+    }
     owner.remove();
     EXPECT_EQ(shell.log, r.log) << r.what;
     EXPECT_FALSE(shell.holds) << r.what << ": a ghost icon is left";

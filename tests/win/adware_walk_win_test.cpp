@@ -66,7 +66,7 @@ std::vector<std::string> g_boxes;
 void CALLBACK answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND w, LPARAM) -> BOOL {
+      [](HWND w, LPARAM) CALLBACK -> BOOL {
         char cls[64] = {}, text[8192] = {};
         GetClassNameA(w, cls, sizeof cls);
         if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(w) || !GetDlgItem(w, 0xFFFF)) return TRUE;

@@ -104,7 +104,7 @@ bool g_answerYes = true;
 void CALLBACK answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND w, LPARAM) -> BOOL {
+      [](HWND w, LPARAM) CALLBACK -> BOOL {
         char cls[64] = {}, caption[256] = {}, text[8192] = {};
         GetClassNameA(w, cls, sizeof cls);
         if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(w) || !GetDlgItem(w, 0xFFFF)) return TRUE;
@@ -321,8 +321,9 @@ TEST(AdwarePageWin, ScanConfirmCleanAndKillBitsThroughThePage) {
     HKEY from = nullptr, to = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, aside.c_str(), 0, KEY_READ, &from) == ERROR_SUCCESS &&
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCompatibilityKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &to,
-                        nullptr) == ERROR_SUCCESS)
+                        nullptr) == ERROR_SUCCESS) {
       EXPECT_EQ(RegCopyTreeA(from, nullptr, to), ERROR_SUCCESS);
+    }
     if (from) RegCloseKey(from);
     if (to) RegCloseKey(to);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillvane test");

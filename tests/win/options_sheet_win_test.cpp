@@ -560,8 +560,9 @@ TEST(OptionsSheetWin, KilledProcessWithTheSheetOpenDoesNotStopTheNextSheet) {
 // a white list of 10,000 sites, next to the same with an empty list.  Under
 // Xvfb without a window manager Wine waits up to 2 s for a closed top-level
 // window to be withdrawn, so the save is measured as OK's time to return
-// less Cancel's (same sheet, same teardown, no save).
-TEST(OptionsSheetWin, OpensAndSavesTenThousandSitesQuickly) {
+// less Cancel's (same sheet, same teardown, no save).  A measurement
+// (bench/win/measure-sheet runs it).
+QV_MEASUREMENT(SheetMeasure, OpensAndSavesTenThousandSites) {
   std::vector<std::string> names;
   for (int i = 0; i < 10000; ++i) names.push_back("site" + std::to_string(i) + ".test/path");
   std::sort(names.begin(), names.end());
@@ -597,12 +598,7 @@ TEST(OptionsSheetWin, OpensAndSavesTenThousandSitesQuickly) {
     std::printf("[ measure ] options sheet on %s: open %.1f ms (%.1f), save after OK %.1f ms "
                 "(OK %.1f, Cancel %.1f)\n",
                 c.what, open[1], open[0], save, close[1], close[0]);
-    std::fflush(stdout);
-    // The goal is 300 ms for both; the printed numbers are what to compare
-    // with it.  The bounds only catch a regression without failing on a busy
-    // shared host, where two 2-second closings differ by a few hundred ms.
-    EXPECT_LT(save, 1000.0) << c.what;
-    EXPECT_LT(open[1], 3000.0) << c.what;
+    std::fflush(stdout);  // the goal is 300 ms for both
   }
 }
 

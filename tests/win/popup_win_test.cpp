@@ -223,6 +223,7 @@ TEST_F(PopupShellTest, TheSweepTimerFindsTheHelperObjectOfTheFocusedPage) {
                                   GetCurrentThreadId(), GetCurrentProcessId()));
   host.url = host2.url = "https://secure.example.com/";  // exempt: no sweep, only the tray offer
   SetFocus(page2);
+  ASSERT_EQ(GetFocus(), page2);
   qv::win::PopupShell::TimerProc(frame, WM_TIMER, qv::popup::kTimerSweep, 0);
   EXPECT_EQ(host2.trayOffers, 1) << "the focused page's object";
   EXPECT_EQ(host.trayOffers, 0);

@@ -315,7 +315,6 @@ TEST_F(ManyProcesses, BlocksOnDistinctPagesAreCountedExactly) {
   s->enableHistory = 1;
   qvtest::clearHistory();
   start("blocks");
-  Sleep(0);
   SetEvent(attach);
   for (int code : finish(180000)) EXPECT_EQ(code, 0);
   EXPECT_EQ(s->blockedSession, session + kProcesses * kBlocksEach);

@@ -23,7 +23,7 @@ void pump(DWORD ms) {
 TrayWindows trayWindows() {
   TrayWindows t;
   EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
+      [](HWND w, LPARAM lp) CALLBACK -> BOOL {
         char cls[16] = {};
         GetClassNameA(w, cls, sizeof cls);
         if (lstrcmpA(cls, "SS_Wnd") == 0) {
@@ -70,7 +70,7 @@ HWND openPopupWindow(HMENU menu) {
     HWND first = nullptr, match = nullptr;
   } s{menu};
   EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
+      [](HWND w, LPARAM lp) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(lp);
         char cls[16] = {};
         GetClassNameA(w, cls, sizeof cls);

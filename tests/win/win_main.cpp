@@ -59,12 +59,12 @@ class SessionKeeper : public testing::EmptyTestEventListener {
     // An object released from a message or another thread may go a little
     // after the test body returns.
     const ULONGLONG deadline = GetTickCount64() + 2000;
-    while (qv::sharedSettings().browserCount != 0 && GetTickCount64() < deadline) {
+    while (objectsOfThisProcess() != 0 && GetTickCount64() < deadline) {
       MSG msg;
       while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
       Sleep(10);
     }
-    if (const int left = qv::sharedSettings().browserCount; left != 0) {
+    if (const int left = objectsOfThisProcess(); left != 0) {
       std::printf("%s.%s left %d helper object(s) alive\n", test.test_suite_name(), test.name(), left);
       ADD_FAILURE() << test.test_suite_name() << "." << test.name() << " left " << left << " helper object(s) alive";
     }
@@ -84,6 +84,14 @@ class SessionKeeper : public testing::EmptyTestEventListener {
     for (const RegValue& v : values_)
       RegSetValueExA(k, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
     RegCloseKey(k);
+  }
+
+  static int objectsOfThisProcess() {
+    const qv::SharedSettings& record = qv::sharedSettings();
+    int n = 0;
+    for (int i = 0; i < record.browserCount && i < qv::kMaxBrowsers; ++i)
+      if (record.browserTable[i].processId == GetCurrentProcessId()) ++n;
+    return n;
   }
 
   static std::vector<RegValue> read(HKEY k) {
@@ -163,9 +171,13 @@ int main(int argc, char** argv) {
     Silent silent;
     qv::SettingsStore(registry, silent, qv::sharedSettings()).load();
   }
-  testing::UnitTest::GetInstance()->listeners().Append(new SessionKeeper(qv::sharedSettings()));
-  // A child process runs its one entry; one that names no entry fails.
-  if (!qvtest::env(qvtest::kChildEntryVar).empty() && !qvtest::registerChildEntry()) return 3;
+  // A child process runs its one entry (one that names no entry fails) in
+  // the session its parent set up.
+  if (!qvtest::env(qvtest::kChildEntryVar).empty()) {
+    if (!qvtest::registerChildEntry()) return 3;
+  } else {
+    testing::UnitTest::GetInstance()->listeners().Append(new SessionKeeper(qv::sharedSettings()));
+  }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const int rc = RUN_ALL_TESTS();
   CoUninitialize();
