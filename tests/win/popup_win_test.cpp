@@ -207,12 +207,14 @@ class PopupShellTest : public ::testing::Test {
   std::uint32_t token = 0;
 };
 
-TEST_F(PopupShellTest, TheSweepTimerFindsTheHelperObjectOfTheFocusedPage) {
-  // A second window of this thread whose page has the focus: the tick of the
-  // first window's timer goes to the focused page's object, not its own.
+// A tick goes to the object of the timer's own window; a window without one
+// (a timer the object could not give its own window) falls back to the
+// object of the focused page, then to the thread's entry.
+TEST_F(PopupShellTest, TheSweepTimerFindsItsOwnObjectThenTheFocusedPagesThenTheThreads) {
   HWND frame2 = makeWindow("QvPopupTestBrowser", "Browser 2");
   HWND page2 = makeWindow("Internet Explorer_Server", "", frame2);
-  ASSERT_TRUE(frame2 && page2);
+  HWND stray = makeWindow("QvPopupTestBrowser", "No object");
+  ASSERT_TRUE(frame2 && page2 && stray);
   qv::fake::FakePubHost host2;
   qv::popup::PubState pub2;
   pub2.frameWindow = pub2.timerWindow = toHandle(frame2);
@@ -225,8 +227,10 @@ TEST_F(PopupShellTest, TheSweepTimerFindsTheHelperObjectOfTheFocusedPage) {
   SetFocus(page2);
   ASSERT_EQ(GetFocus(), page2);
   qv::win::PopupShell::TimerProc(frame, WM_TIMER, qv::popup::kTimerSweep, 0);
+  EXPECT_EQ(host.trayOffers, 1) << "the timer's own window's object";
+  EXPECT_EQ(host2.trayOffers, 0);
+  qv::win::PopupShell::TimerProc(stray, WM_TIMER, qv::popup::kTimerSweep, 0);
   EXPECT_EQ(host2.trayOffers, 1) << "the focused page's object";
-  EXPECT_EQ(host.trayOffers, 0);
   EXPECT_TRUE(host2.sweeps.empty());
   EXPECT_EQ(shell().table().Remove(token2, qv::core::TableWindow(toHandle(frame2)), GetCurrentProcessId()),
             qv::core::RemoveResult::Removed);
@@ -234,8 +238,9 @@ TEST_F(PopupShellTest, TheSweepTimerFindsTheHelperObjectOfTheFocusedPage) {
   DestroyWindow(frame2);
   // Without focus the thread's entry answers.
   SetFocus(nullptr);
-  qv::win::PopupShell::TimerProc(frame, WM_TIMER, qv::popup::kTimerSweep, 0);
-  EXPECT_EQ(host.trayOffers, 1);
+  qv::win::PopupShell::TimerProc(stray, WM_TIMER, qv::popup::kTimerSweep, 0);
+  EXPECT_EQ(host.trayOffers, 2);
+  DestroyWindow(stray);
 }
 
 TEST_F(PopupShellTest, TheWatchHookIsSetOnceAndHandsAWindowToTheObjectOfItsThread) {
