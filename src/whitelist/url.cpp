@@ -54,25 +54,6 @@ struct Views {
 
 bool fits(std::string_view part, std::size_t capacity) { return part.size() <= capacity; }
 
-// Percent-decodes one component that the crack has already split off.  The
-// address as a whole was checked by unescapeUrl, so every "%" here is
-// followed by two characters.
-std::string decodePart(std::string_view raw) {
-  std::string out;
-  out.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size();) {
-    if (raw[i] == '%' && raw.size() - i >= 3) {
-      const int hi = hexValue(raw[i + 1]);
-      const int lo = hexValue(raw[i + 2]);
-      out.push_back(hi >= 0 && lo >= 0 ? static_cast<char>(hi * 16 + lo) : kBadEscapeByte);
-      i += 3;
-    } else {
-      out.push_back(raw[i++]);
-    }
-  }
-  return out;
-}
-
 // Bytes that an escape in a host name must not produce: each would make the
 // host read differently by whoever splits the decoded text again (a "/"
 // would turn the rest into a path, so "good.com%2F.evil.com" would count as
@@ -81,9 +62,11 @@ bool isHostSeparator(char c) {
   return c == '/' || c == '\\' || c == '?' || c == '#' || c == '@' || c == ':' || c == '[' || c == ']';
 }
 
-// The host's own characters decoded; nullopt when an escape stands for a
-// separator.
-std::optional<std::string> decodeHost(std::string_view raw) {
+// Percent-decodes one component that the crack has already split off.  The
+// address as a whole was checked by unescapeUrl, so every "%" here is
+// followed by two characters.  nullopt when an escape stands for a byte
+// that `refused` names.
+std::optional<std::string> decodeEscapes(std::string_view raw, bool (*refused)(char)) {
   std::string out;
   out.reserve(raw.size());
   for (std::size_t i = 0; i < raw.size();) {
@@ -91,7 +74,7 @@ std::optional<std::string> decodeHost(std::string_view raw) {
       const int hi = hexValue(raw[i + 1]);
       const int lo = hexValue(raw[i + 2]);
       const char byte = hi >= 0 && lo >= 0 ? static_cast<char>(hi * 16 + lo) : kBadEscapeByte;
-      if (isHostSeparator(byte)) return std::nullopt;
+      if (refused && refused(byte)) return std::nullopt;
       out.push_back(byte);
       i += 3;
     } else {
@@ -100,6 +83,12 @@ std::optional<std::string> decodeHost(std::string_view raw) {
   }
   return out;
 }
+
+std::string decodePart(std::string_view raw) { return *decodeEscapes(raw, nullptr); }
+
+// The host's own characters decoded; nullopt when an escape stands for a
+// separator.
+std::optional<std::string> decodeHost(std::string_view raw) { return decodeEscapes(raw, isHostSeparator); }
 
 // The cracker proper: splits the raw address at its raw separators.  With
 // `decode` the scheme name and the port text are decoded before they are
