@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     HANDLE filled = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[3]);
     if (!filled) return 14;
     SetEvent(filled);
-    Sleep(INFINITE);
+    Sleep(120000);  // until the test ends it; a bound in case it never does
     return 10;
   }
   if (mode == "history") {
