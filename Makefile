@@ -4,7 +4,7 @@
 
 SHELL := /bin/bash
 .ONESHELL:
-.PHONY: all deps native native-asan win64 win32 fuzz check check-native check-asan check-win check-win64 check-win32 check-fuzz check-install dist dist-files installer demo bench clean screenshots
+.PHONY: all deps native native-asan win64 win32 win32-where-it-runs fuzz check check-native check-asan check-win check-win64 check-win32 check-fuzz check-install install-hosts run-fuzz run-win64 run-win32 run-install dist dist-files installer demo bench clean screenshots
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 25
@@ -43,38 +43,62 @@ check-native: native
 check-asan: native-asan
 	scripts/stage native-asan build/native-asan/test-results ctest --test-dir build/native-asan --output-on-failure
 
+# Each check-X builds what its stage needs, then runs it (run-X).
 check-fuzz: fuzz
-	@scripts/stage fuzz build/fuzz/test-results scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
+	@$(MAKE) --no-print-directory run-fuzz
 
 check-win: check-win64 check-win32
 
-# The 32-bit build comes first where it can run, so that the cross-bitness
-# test of each suite finds the other bitness's binary.
-check-win64: win64
+check-win64: win64 win32-where-it-runs
+	@$(MAKE) --no-print-directory run-win64
+
+check-win32: win32-where-it-runs
+	@$(MAKE) --no-print-directory run-win32
+
+check-install: dist install-hosts
+	@$(MAKE) --no-print-directory run-install
+
+# The 32-bit build, where a 32-bit Wine runs it (the cross-bitness test of
+# each suite starts the other bitness's binary).
+win32-where-it-runs: deps
 	@if scripts/install-deps --wine32 >/dev/null 2>&1; then $(MAKE) --no-print-directory win32; fi
-	scripts/stage win64 build/win64/test-results scripts/wine-env run ctest --test-dir build/win64 --output-on-failure
+
+install-hosts: win32-where-it-runs
+	cmake --build --preset win64 -j $(JOBS) --target installed_host
+	@if [ -f build/win32/build.ninja ]; then cmake --build --preset win32 -j $(JOBS) --target installed_host; fi
+
+# The stages proper; they build nothing.  Each Windows suite runs in a Wine
+# prefix of its own, so that they can run side by side.
+run-fuzz:
+	@scripts/stage fuzz build/fuzz/test-results scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
+
+run-win64:
+	WINEPREFIX=$(CURDIR)/build/wine scripts/stage win64 build/win64/test-results \
+	  scripts/wine-env run ctest --test-dir build/win64 --output-on-failure
 
 # The 32-bit suite needs the 32-bit Wine; where it cannot be installed, the
 # stage is recorded as not run, with the reason.
-check-win32: deps
+run-win32:
 	@if why=$$(scripts/install-deps --wine32); then
-	  $(MAKE) --no-print-directory win32
-	  scripts/stage win32 build/win32/test-results scripts/wine-env run ctest --test-dir build/win32 --output-on-failure
+	  WINEPREFIX=$(CURDIR)/build/wine-32 scripts/stage win32 build/win32/test-results \
+	    scripts/wine-env run ctest --test-dir build/win32 --output-on-failure
 	else
 	  scripts/stage --skip win32 "$$why"
 	fi
 
 # The shipped files: both modules checked, the setup installed, upgraded and
 # uninstalled under Wine in a prefix of its own, the signing path.
-check-install: dist
-	cmake --build --preset win64 -j $(JOBS) --target installed_host
+run-install:
 	scripts/stage install build/ship-check/test-results tests/ship/install-check
 
 # Every stage runs even when an earlier one failed; the count says what
-# failed and the exit status follows it.
+# failed and the exit status follows it.  Everything is built first; then
+# the stages that mostly wait on Wine (and the fuzzers, which keep one core)
+# run side by side, each one's output shown whole when it ends.
 check: deps
 	@rm -rf build/stages
-	$(MAKE) --no-print-directory -k check-native check-asan check-fuzz check-win64 check-win32 check-install || true
+	$(MAKE) --no-print-directory -k check-native check-asan fuzz win64 dist install-hosts || true
+	$(MAKE) --no-print-directory -k -j4 --output-sync=target run-fuzz run-win64 run-win32 run-install || true
 	scripts/test-summary build/stages native native-asan fuzz win64 win32 install
 
 # dist/win64 and dist/win32: each bitness's module and the files beside it;
