@@ -106,18 +106,23 @@ void AdwarePageLogic::finishClean(WalkResult walk) {
 }
 
 void AdwarePageLogic::toggleAutoBlock(int& autoBlockOn) {
-  // The other bitness's view counts only where that bitness has a browser
-  // (its compatibility key); the own view fails without one, as before.
-  const bool other = other_ && hasCompatibilityKey(*other_);
-  if (autoBlockOn != 0) {
-    autoBlockOn = 0;
-    const bool otherOk = !other || removeKillBits(*other_, records_, &view_);
-    if (removeKillBits(registry_, records_, &view_) && !otherOk) view_.setStatus(kNeedsAdministrator);
-  } else {
-    autoBlockOn = 1;
-    const bool otherOk = !other || writeKillBits(*other_, records_, &view_);
-    if (writeKillBits(registry_, records_, &view_) && !otherOk) view_.setStatus(kNeedsAdministrator);
+  // Each registry view with the browser's compatibility key has a browser
+  // of that bitness whose controls a kill bit stops, whichever bitness this
+  // browser is.  With the key in neither view nothing can be written, and
+  // the status line says so.
+  const bool on = autoBlockOn == 0;
+  autoBlockOn = on ? 1 : 0;
+  auto change = [&](Registry& r) {
+    return on ? writeKillBits(r, records_, &view_) : removeKillBits(r, records_, &view_);
+  };
+  const bool here = hasCompatibilityKey(registry_);
+  const bool there = other_ && hasCompatibilityKey(*other_);
+  if (here != there || !here) {
+    change(there ? *other_ : registry_);  // one view (or none): it tells its own outcome
+    return;
   }
+  const bool ok = change(registry_);
+  if (!change(*other_) || !ok) view_.setStatus(kNeedsAdministrator);
 }
 
 }  // namespace qv::adware

@@ -422,8 +422,10 @@ TEST(AdwareViews, ScanReadsBothViewsAndReportsEachAddOnOnce) {
             "3. adware name: gamma\r\n   path: c:\\g64.dll");
 }
 
-// The other view counts where that bitness has a browser (its compatibility
-// key): written there, skipped without the key, told when it refuses.
+// A view counts where that bitness has a browser (its compatibility key):
+// written there, skipped without the key, told when it refuses; the 64-bit
+// view alike (a 32-bit browser's sheet on a machine whose 32-bit view has
+// the key only).
 TEST(AdwareViews, KillBitsGoToBothViewsAndAFailureInEitherIsTold) {
   enum Other { HasKey, NoKey, Refuses };
   for (Other other : {HasKey, NoKey, Refuses}) {
@@ -441,6 +443,14 @@ TEST(AdwareViews, KillBitsGoToBothViewsAndAFailureInEitherIsTold) {
     EXPECT_FALSE(p.reg.exists(HKLM, kCompat + A));
     EXPECT_FALSE(p.reg32.exists(HKLM, kCompat + A));
   }
+  TwoViewPage p;
+  p.load({{A, "Alpha"}});
+  p.reg32.create(HKLM, kCompatibilityKey);
+  int box = 0;
+  p.logic.toggleAutoBlock(box);
+  EXPECT_EQ(p.reg32.dword(HKLM, kCompat + A, kCompatibilityFlags), kKillBit);
+  EXPECT_FALSE(p.reg.exists(HKLM, kCompat + A));
+  EXPECT_EQ(p.view.statuses.back(), "ready");
 }
 
 }  // namespace

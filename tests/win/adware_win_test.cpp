@@ -264,20 +264,39 @@ TEST(AdwarePageWin, ScanConfirmCleanAndKillBitsThroughThePage) {
   // The check box writes a kill bit for every list entry, then removes them.
   KillTimer(nullptr, answerer);
   const std::string failed = "The blocking list could not be changed: administrator rights are needed.";
-  // Without the browser's compatibility key nothing can be written, and the
-  // status line says so.  A prefix that has the key keeps a copy of it
-  // aside meanwhile.
-  const bool hadCompat = keyExists(HKEY_LOCAL_MACHINE, kCompatibilityKey);
-  const std::string aside = "Software\\Quillvane test\\ActiveX Compatibility";
-  if (hadCompat) {
-    HKEY from = nullptr, to = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCompatibilityKey, 0, KEY_READ, &from), ERROR_SUCCESS);
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, aside.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &to, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegCopyTreeA(from, nullptr, to), ERROR_SUCCESS);
-    RegCloseKey(from);
-    RegCloseKey(to);
-    ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompatibilityKey), ERROR_SUCCESS);
+  // Without the browser's compatibility key in either registry view nothing
+  // can be written, and the status line says so.  A view that has the key
+  // keeps a copy of it aside meanwhile.
+  const std::string aside = "Software\\Quillvane test";
+  auto move = [&](REGSAM view, const std::string& from, const std::string& to) {
+    HKEY src = nullptr, dst = nullptr;
+    bool moved = false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, from.c_str(), 0, KEY_READ | view, &src) == ERROR_SUCCESS &&
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &dst,
+                        nullptr) == ERROR_SUCCESS)
+      moved = RegCopyTreeA(src, nullptr, dst) == ERROR_SUCCESS;
+    if (src) RegCloseKey(src);
+    if (dst) RegCloseKey(dst);
+    HKEY up = nullptr;
+    const std::size_t cut = from.rfind('\\');
+    if (moved && RegOpenKeyExA(HKEY_LOCAL_MACHINE, from.substr(0, cut).c_str(), 0, KEY_ALL_ACCESS | view, &up) ==
+                     ERROR_SUCCESS) {
+      moved = RegDeleteTreeA(up, from.substr(cut + 1).c_str()) == ERROR_SUCCESS;
+      RegCloseKey(up);
+    }
+    return moved;
+  };
+  auto viewHas = [](REGSAM view) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCompatibilityKey, 0, KEY_READ | view, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+  };
+  std::vector<REGSAM> setAside;
+  for (REGSAM view : {REGSAM{KEY_WOW64_64KEY}, REGSAM{KEY_WOW64_32KEY}}) {
+    if (!viewHas(view)) continue;
+    ASSERT_TRUE(move(view, kCompatibilityKey, aside + "\\ActiveX Compatibility"));
+    setAside.push_back(view);
   }
   SendDlgItemMessageA(pw, IDC_ADW_AUTOBLOCK, BM_CLICK, 0, 0);
   EXPECT_EQ(itemText(pw, IDC_ADW_STATUS), failed);
@@ -317,16 +336,13 @@ TEST(AdwarePageWin, ScanConfirmCleanAndKillBitsThroughThePage) {
   DestroyWindow(sheet);
 
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompatibilityKey);
-  if (hadCompat) {
-    HKEY from = nullptr, to = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, aside.c_str(), 0, KEY_READ, &from) == ERROR_SUCCESS &&
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCompatibilityKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &to,
-                        nullptr) == ERROR_SUCCESS) {
-      EXPECT_EQ(RegCopyTreeA(from, nullptr, to), ERROR_SUCCESS);
+  for (REGSAM view : setAside) EXPECT_TRUE(move(view, aside + "\\ActiveX Compatibility", kCompatibilityKey));
+  for (REGSAM view : setAside) {
+    HKEY software = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS | view, &software) == ERROR_SUCCESS) {
+      RegDeleteTreeA(software, "Quillvane test");
+      RegCloseKey(software);
     }
-    if (from) RegCloseKey(from);
-    if (to) RegCloseKey(to);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillvane test");
   }
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\CLSID\\") + kLegit).c_str());
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, (bho + "\\" + kLegit).c_str());

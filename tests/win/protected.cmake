@@ -2,7 +2,9 @@
 add_library(qv_broker_double SHARED ${CMAKE_CURRENT_LIST_DIR}/broker_double.c)
 set_target_properties(qv_broker_double PROPERTIES PREFIX "" OUTPUT_NAME ieframe
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/broker_double)
-target_link_options(qv_broker_double PRIVATE -static -static-libgcc)
+# Exported by their plain names, as the browser's library exports them (a
+# 32-bit stdcall export is otherwise named "IERegSetValueEx@24").
+target_link_options(qv_broker_double PRIVATE -static -static-libgcc -Wl,--kill-at)
 
 add_executable(qv_protected_host ${CMAKE_CURRENT_LIST_DIR}/protected_host.cpp)
 target_link_libraries(qv_protected_host PRIVATE qv_shell)
