@@ -380,6 +380,16 @@ TEST(OptionsSheetWin, ScriptedSessionIsSavedAfterOk) {
   HWND ask = waitDialog(run.threadId(), "Quillvane", sheet);
   ASSERT_TRUE(ask);
   SendMessageA(ask, WM_COMMAND, IDYES, 0);
+  // The removal runs once the box's own loop ends; messages this thread
+  // sends meanwhile are handled inside that loop, before it.
+  const DWORD asked = GetTickCount();
+  while (SendDlgItemMessageA(white, ctl::kSiteList, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>("old.test")) != LB_ERR &&
+         GetTickCount() - asked < 5000)
+    Sleep(10);
+  EXPECT_EQ(SendDlgItemMessageA(white, ctl::kSiteList, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                reinterpret_cast<LPARAM>("old.test")),
+            LB_ERR);
 
   HWND hist = selectPage(sheet, "Block history");
   EXPECT_EQ(SendDlgItemMessageA(hist, ctl::kHistoryList, LB_GETCOUNT, 0, 0), 1);
