@@ -20,6 +20,7 @@
 #include "adware/win/adware_page.h"
 #include "platform/win/registry_win.h"
 #include "res/resource_ids.h"
+#include "standin_browser.h"
 #include "ui/win/sheet_pages.h"
 #include "win_test_support.h"
 
@@ -93,45 +94,12 @@ std::vector<std::string> dumpAll() {
   return out;
 }
 
-// Answers the message boxes that the page shows on this thread, recording
-// their caption and text.
-struct Box {
-  std::string caption, text;
-};
-std::vector<Box> g_boxes;
+// The message boxes that the page showed on this thread, answered.
+std::vector<qvtest::SeenBox> g_boxes;
 bool g_answerYes = true;
+void CALLBACK answerBoxes(HWND, UINT, UINT_PTR, DWORD) { qvtest::answerBoxesOfThisThread(g_boxes, g_answerYes); }
 
-void CALLBACK answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM) CALLBACK -> BOOL {
-        char cls[64] = {}, caption[256] = {}, text[8192] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(w) || !GetDlgItem(w, 0xFFFF)) return TRUE;
-        GetWindowTextA(w, caption, sizeof caption);
-        GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
-        g_boxes.push_back({caption, text});
-        const bool yesNo = GetDlgItem(w, IDYES) != nullptr;
-        PostMessageA(w, WM_COMMAND, yesNo ? (g_answerYes ? IDYES : IDNO) : IDOK, 0);
-        return TRUE;
-      },
-      0);
-}
-
-// Runs the thread's messages until `done` or the time-out.
-bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&m);
-      DispatchMessageA(&m);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-  return true;
-}
+using standin::pumpUntil;
 
 std::string itemText(HWND page, int id) {
   char buf[512] = {};

@@ -96,38 +96,66 @@ TEST(PubWindows, HundredFirstWindowRunsWithoutAnEntry) {
 
 // --- the dialog watch -----------------------------------------------------
 
+// The child's windows: its script dialog and, made after it, a sentinel
+// the watch closes when it works.  The first of them to go ends the child.
+HWND g_dialog = nullptr;
+int g_firstGone = -1;
+
 // A named procedure rather than a lambda: a lambda converts to a default
 // calling-convention pointer, and a 32-bit WNDPROC is stdcall.
 LRESULT CALLBACK scriptDialogProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m == WM_DESTROY) PostQuitMessage(0);
+  if (m == WM_DESTROY && g_firstGone < 0) {
+    g_firstGone = w == g_dialog ? 0 : 4;
+    PostQuitMessage(g_firstGone);
+  }
   return DefWindowProcA(w, m, wp, lp);
 }
 
+HWND makeWindow(const char* cls, const char* title, WNDPROC proc, HWND parent = nullptr) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = cls;
+  RegisterClassA(&wc);  // fails harmlessly when made already
+  const DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
+  HWND w = CreateWindowExA(0, cls, title, style, 50, 50, 300, 200, parent, nullptr, wc.hInstance, nullptr);
+  if (w && !parent) ShowWindow(w, SW_SHOWNOACTIVATE);
+  return w;
+}
+
+// A web page dialog titled QV_DIALOG_TITLE, then the sentinel QV_SENTINEL
+// names: "dialog" (a web page dialog that qualifies), "help" (a help window
+// showing a page) or nothing.  The watch takes a process's windows in the
+// order they were made, so the sentinel going while the dialog stays shows
+// that the dialog was judged and left alone.  Exit code: 0 the dialog was
+// closed, 4 the sentinel was closed first, 3 neither within
+// QV_DIALOG_LIFE_MS.
 QV_CHILD_TEST(PubChild, ScriptDialogWindow) {
   const std::string title = qvtest::env("QV_DIALOG_TITLE");
+  const std::string sentinel = qvtest::env("QV_SENTINEL");
   const UINT lifeMs = static_cast<UINT>(std::stoul(qvtest::env("QV_DIALOG_LIFE_MS")));
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = scriptDialogProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "Internet Explorer_TridentDlgFrame";
-  ASSERT_NE(RegisterClassA(&wc), 0);
-  HWND dlg = CreateWindowExA(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 50, 50, 300, 200, nullptr,
-                             nullptr, wc.hInstance, nullptr);
-  ASSERT_NE(dlg, nullptr);
-  ShowWindow(dlg, SW_SHOWNOACTIVATE);
+  constexpr char kDialogClass[] = "Internet Explorer_TridentDlgFrame";
+  g_dialog = makeWindow(kDialogClass, title.c_str(), scriptDialogProc);
+  ASSERT_NE(g_dialog, nullptr);
+  if (sentinel == "dialog") {
+    ASSERT_NE(makeWindow(kDialogClass, "Sentinel -- Web Page Dialog", scriptDialogProc), nullptr);
+  } else if (sentinel == "help") {
+    HWND help = makeWindow("HH Parent", "Help", scriptDialogProc);
+    ASSERT_NE(help, nullptr);
+    ASSERT_NE(makeWindow("Shell Embedding", "", DefWindowProcA, help), nullptr);
+  }
   HANDLE up = OpenEventA(EVENT_MODIFY_STATE, FALSE, "QuillvaneTestDialogUp");
   if (up) {
     SetEvent(up);
     CloseHandle(up);
   }
-  // Lives until closed, or until its life is over (then it reports 3).
   SetTimer(nullptr, 0, lifeMs, nullptr);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (msg.message == WM_TIMER && msg.hwnd == nullptr) ExitProcess(3);
     DispatchMessageA(&msg);
   }
-  ExitProcess(0);
+  ExitProcess(g_firstGone < 0 ? 0 : static_cast<UINT>(g_firstGone));
 }
 
 class DialogWatch : public ::testing::Test {
@@ -136,6 +164,7 @@ class DialogWatch : public ::testing::Test {
     s = qvtest::sharedRecord();
     ASSERT_NE(s, nullptr);
     saved = s->modelessDialogEnable;
+    savedHelp = s->winHelpEnable;
     s->modelessDialogEnable = 1;
     window = openWindow(L"http://news.example/");
     up = CreateEventA(nullptr, TRUE, FALSE, "QuillvaneTestDialogUp");
@@ -143,17 +172,21 @@ class DialogWatch : public ::testing::Test {
   void TearDown() override {
     if (window.browser) closeWindow(window);
     if (up) CloseHandle(up);
-    if (s) s->modelessDialogEnable = saved;
+    if (s) {
+      s->modelessDialogEnable = saved;
+      s->winHelpEnable = savedHelp;
+    }
   }
-  // Runs a dialog child titled `title`; returns its exit code (0 closed,
-  // 3 lived its life out).
-  int runDialog(const std::string& title, DWORD lifeMs) {
+  // Runs a dialog child (above) titled `title` with `sentinel`; returns its
+  // exit code.  The life is a bound for a watch that never acts.
+  int runDialog(const std::string& title, const std::string& sentinel = "") {
     ResetEvent(up);
+    constexpr DWORD kLifeMs = 8000;
     HANDLE child = qvtest::startChild("PubChild.ScriptDialogWindow",
-                                      {"QV_DIALOG_TITLE=" + title,
-                                       "QV_DIALOG_LIFE_MS=" + std::to_string(lifeMs)});
+                                      {"QV_DIALOG_TITLE=" + title, "QV_SENTINEL=" + sentinel,
+                                       "QV_DIALOG_LIFE_MS=" + std::to_string(kLifeMs)});
     if (!child) return -2;
-    const int code = qvtest::waitChild(child, lifeMs + 10000);
+    const int code = qvtest::waitChild(child, kLifeMs + 10000);
     if (code == -1) TerminateProcess(child, 9);
     CloseHandle(child);
     return code;
@@ -161,25 +194,27 @@ class DialogWatch : public ::testing::Test {
 
   qv::SharedSettings* s = nullptr;
   int saved = 1;
+  int savedHelp = 0;
   Window window;
   HANDLE up = nullptr;
 };
 
 TEST_F(DialogWatch, ScriptDialogOfAnotherProcessIsClosedAndCounted) {
   const int session = s->blockedSession;
-  EXPECT_EQ(runDialog("Ad offer -- Web Page Dialog", 8000), 0) << "the watch closes it";
+  EXPECT_EQ(runDialog("Ad offer -- Web Page Dialog"), 0) << "the watch closes it";
   EXPECT_EQ(s->blockedSession, session + 1) << "counted once, by the one object that closed it";
 }
 
 TEST_F(DialogWatch, DialogWhoseTitleStartsWithDashesIsLeftAlone) {
   const int session = s->blockedSession;
-  EXPECT_EQ(runDialog("-- Web Page Dialog -- again", 1500), 3);
-  EXPECT_EQ(s->blockedSession, session);
+  EXPECT_EQ(runDialog("-- Web Page Dialog -- again", "dialog"), 4) << "the sentinel went, the dialog stayed";
+  EXPECT_EQ(s->blockedSession, session + 1) << "the sentinel only";
 }
 
 TEST_F(DialogWatch, NothingIsClosedWhileTheWatchIsOff) {
   s->modelessDialogEnable = 0;
-  EXPECT_EQ(runDialog("Ad offer -- Web Page Dialog", 1500), 3);
+  s->winHelpEnable = 1;
+  EXPECT_EQ(runDialog("Ad offer -- Web Page Dialog", "help"), 4) << "the help window went, the dialog stayed";
 }
 
 // --- many processes at once ------------------------------------------------

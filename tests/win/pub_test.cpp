@@ -6,8 +6,6 @@
 #include <mshtmdid.h>
 #include <commctrl.h>
 
-#include <map>
-#include <set>
 #include <string>
 
 #include "core/shared_settings.h"
@@ -449,58 +447,24 @@ TEST_F(StandIn, ScriptResizeIsHeldOnlyWhileResizeBlockingIsOn) {
   }
 }
 
-// The module's timer windows (message-only) of this thread.
-std::vector<HWND> timerWindowsOfThisThread() {
-  std::vector<HWND> out;
-  HWND w = nullptr;
-  while ((w = FindWindowExW(HWND_MESSAGE, w, L"Quillvane.TimerWindow", nullptr)) != nullptr)
-    if (GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId()) out.push_back(w);
-  return out;
-}
-
-// Pumps until `want` timer ids have each ticked on `window` (or the bound);
-// returns the ids seen.
-std::set<UINT_PTR> timerIds(HWND window, std::set<UINT_PTR> want, DWORD boundMs) {
-  std::set<UINT_PTR> seen;
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_TIMER && msg.hwnd == window) seen.insert(msg.wParam);
-      DispatchMessageA(&msg);
-    }
-    bool all = true;
-    for (UINT_PTR id : want) all = all && seen.count(id);
-    const DWORD spent = GetTickCount() - start;
-    if ((all && !want.empty()) || spent >= boundMs) return seen;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, boundMs - spent, QS_ALLINPUT);
-  }
-}
+using standin::timerWindowsOfThisThread;
 
 TEST_F(StandIn, TimersLiveOnTheObjectsOwnWindowFromAttachUntilItGoes) {
   const std::vector<HWND> windows = timerWindowsOfThisThread();
   ASSERT_EQ(windows.size(), 1u) << "one message-only timer window for the object";
   const HWND timers = windows[0];
-  // Counted over a while with no watched window and no block: only the
-  // one-second sweep ticks.
-  std::map<UINT_PTR, int> ticks;
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < 2500) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_TIMER && msg.hwnd == timers) ++ticks[msg.wParam];
-      DispatchMessageA(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-  }
-  EXPECT_GE(ticks[1], 1) << "the sweep timer";
-  EXPECT_LE(ticks[1], 3);
-  EXPECT_EQ(ticks[2], 0) << "no dialog watch timer without a watched window";
-  EXPECT_EQ(ticks[0], 0) << "no block cursor timer without a block";
-  EXPECT_TRUE(timerIds(browser->hwnd, {}, 100).empty()) << "nothing ticks on the browser's window";
+  // The sweep ticks once a second (a timer never fires early).
+  ASSERT_TRUE(standin::pumpUntilTick(timers, 1, 3000)) << "the sweep timer";
+  const DWORD first = GetTickCount();
+  ASSERT_TRUE(standin::pumpUntilTick(timers, 1, 3000));
+  EXPECT_GE(GetTickCount() - first, 900u);
+  // Nothing else runs without a watched window or a block, and nothing on
+  // the browser's own window (KillTimer fails for a timer that is not set).
+  EXPECT_FALSE(KillTimer(timers, 2)) << "no dialog watch timer without a watched window";
+  EXPECT_FALSE(KillTimer(timers, 0)) << "no block cursor timer without a block";
+  for (UINT_PTR id : {0, 1, 2}) EXPECT_FALSE(KillTimer(browser->hwnd, id)) << "browser window, timer " << id;
   quit();
-  auto seen = timerIds(timers, {}, 1300);
-  EXPECT_FALSE(seen.count(1)) << "quit stops the sweep";
+  EXPECT_FALSE(KillTimer(timers, 1)) << "quit stops the sweep";
   pub.Reset();
   browser->document.Reset();  // the blank page held the UI handler
   EXPECT_FALSE(IsWindow(timers)) << "nothing calls into the module once the object is gone";
@@ -534,13 +498,11 @@ TEST_F(StandIn, AWatchedWindowThatNeverQualifiesIsGivenUpAtTheBound) {
   HWND plain = CreateWindowExA(0, wc.lpszClassName, "A plain page", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                wc.hInstance, nullptr);
   ASSERT_NE(plain, nullptr);
-  EXPECT_TRUE(timerIds(timers, {2}, 1000).count(2)) << "looked at again while it does not qualify";
+  EXPECT_TRUE(standin::pumpUntilTick(timers, 2, 1000)) << "looked at again while it does not qualify";
   EXPECT_GT(g_titleReads, 0);
   // Past the bound (5 s, and a margin for a loaded machine) nothing looks any more.
   standin::pumpUntil([&] { return GetTickCount() - created > 5600; }, 7000);
-  const int reads = g_titleReads;
-  EXPECT_FALSE(timerIds(timers, {}, 400).count(2)) << "the re-look timer stopped at the bound";
-  EXPECT_EQ(g_titleReads, reads);
+  EXPECT_FALSE(KillTimer(timers, 2)) << "the re-look timer stopped at the bound";
   EXPECT_EQ(g_closesAsked, 0) << "a window that never qualified is left alone";
   DestroyWindow(plain);
   UnregisterClassA(wc.lpszClassName, wc.hInstance);

@@ -663,4 +663,26 @@ std::map<DWORD, int> timerWindowsByThread() {
   return out;
 }
 
+std::vector<HWND> timerWindowsOfThisThread() {
+  std::vector<HWND> out;
+  HWND w = nullptr;
+  while ((w = FindWindowExW(HWND_MESSAGE, w, L"Quillvane.TimerWindow", nullptr)) != nullptr)
+    if (GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId()) out.push_back(w);
+  return out;
+}
+
+bool pumpUntilTick(HWND window, UINT_PTR id, DWORD boundMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      DispatchMessageW(&msg);
+      if (msg.message == WM_TIMER && msg.hwnd == window && msg.wParam == id) return true;
+    }
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= boundMs) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, boundMs - spent, QS_ALLINPUT);
+  }
+}
+
 }  // namespace standin

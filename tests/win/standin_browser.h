@@ -351,6 +351,14 @@ ComPtr<IObjectWithSite> createRegisteredPub();
 
 // The module's message-only timer windows, by owning thread.
 std::map<DWORD, int> timerWindowsByThread();
+// The module's timer windows of this thread.
+std::vector<HWND> timerWindowsOfThisThread();
+// Pumps this thread's messages until timer `id` of `window` has ticked and
+// its tick has been handled, or the bound; returns whether it ticked.  Waits
+// on the tick itself, so a test proving that a tick did nothing needs no
+// sleep.  (Whether a timer of this thread runs at all: KillTimer says, as it
+// stops it.)
+bool pumpUntilTick(HWND window, UINT_PTR id, DWORD boundMs);
 
 // Pumps this thread's messages for `ms` milliseconds (timers, posted work).
 void pump(DWORD ms);

@@ -276,7 +276,9 @@ TEST(SweepThroughTheHelperObject, TimerOneSweepsThePageUnlessItIsExempt) {
   ASSERT_TRUE(browser->load(L"https://secure.example/qv-seam/"));
   auto securePage = makePage(L"seam-secure", &flash, &ad);
   browser->document->content = static_cast<IHTMLDocument2*>(securePage.Get());
-  standin::pump(1300);
+  const std::vector<HWND> timers = standin::timerWindowsOfThisThread();
+  ASSERT_EQ(timers.size(), 1u);
+  ASSERT_TRUE(standin::pumpUntilTick(timers[0], 1, 3000)) << "a sweep tick came over the secure page";
   EXPECT_TRUE(flash->style->set.empty()) << "a secure page is exempt from the sweep";
   EXPECT_TRUE(ad->style->set.empty());
   browser->document->content.Reset();

@@ -1,5 +1,7 @@
 #include "win_test_support.h"
 
+#include <string_view>
+
 namespace qvtest {
 
 std::string dllPath() {
@@ -25,6 +27,28 @@ void setUnfathered(DWORD value) {
 HMODULE module() {
   static HMODULE m = LoadLibraryA(dllPath().c_str());
   return m;
+}
+
+void answerBoxesOfThisThread(std::vector<SeenBox>& seen, bool yes) {
+  struct Look {
+    std::vector<SeenBox>* seen;
+    bool yes;
+  } look{&seen, yes};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) CALLBACK -> BOOL {
+        auto& look = *reinterpret_cast<Look*>(p);
+        char cls[64] = {}, caption[256] = {}, text[8192] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (std::string_view(cls) != "#32770" || !IsWindowVisible(w) || !GetDlgItem(w, 0xFFFF)) return TRUE;
+        GetWindowTextA(w, caption, sizeof caption);
+        GetDlgItemTextA(w, 0xFFFF, text, sizeof text);
+        look.seen->push_back({caption, text});
+        const int answer = GetDlgItem(w, IDYES) ? (look.yes ? IDYES : IDNO) : IDOK;
+        PostMessageA(w, WM_COMMAND, answer, 0);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&look));
 }
 
 }  // namespace qvtest
