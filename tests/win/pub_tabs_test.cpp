@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/shared_settings.h"
 #include "pub_test_support.h"
@@ -189,7 +190,13 @@ TEST_F(Tabs, ATabsDialogAndHelpWindowAreClosedAndCountedOnceByThatTab) {
   });
   ASSERT_NE(dialog, nullptr);
   ASSERT_NE(help, nullptr);
-  standin::pump(100);
+  // The tab's watch looks at them again (its re-look timer ticks) and leaves them.
+  bool looked = false;
+  tabs[1]->run([&](Browser&, Pub&) {
+    const std::vector<HWND> timers = standin::timerWindowsOfThisThread();
+    looked = timers.size() == 1 && standin::pumpUntilTick(timers[0], 2, 2000);
+  });
+  EXPECT_TRUE(looked);
   EXPECT_TRUE(IsWindow(dialog) && IsWindow(help)) << "neither qualifies yet";
   tabs[1]->run([&](Browser&, Pub&) {
     SetWindowTextW(dialog, L"Ad offer -- Web Page Dialog");
