@@ -706,28 +706,24 @@ TEST(PubAlone, SiteWithoutBrowser) {
   const int count = s->browserCount;
   ComPtr<IObjectWithSite> pub = standin::createPub();
   ASSERT_TRUE(pub);
-  // Whether the tray was free in the session before this object came.
+  // Each test starts as a fresh session: no window owns the tray yet.
   HANDLE guard = OpenMutexA(SYNCHRONIZE, FALSE, "MutexForTray");
-  const bool trayFree = guard == nullptr;
   if (guard) CloseHandle(guard);
+  ASSERT_EQ(guard, nullptr) << "the tray is owned before this object came";
   auto notABrowser = make<standin::ClientSite>();
   EXPECT_EQ(pub->SetSite(static_cast<IOleClientSite*>(notABrowser.Get())), S_OK);
   EXPECT_EQ(s->browserCount, count);
-  if (trayFree) {
-    const qvtest::TrayWindows owned = qvtest::trayWindows();
-    EXPECT_EQ(owned.count, 1) << "the object was offered the tray";
-    EXPECT_EQ(owned.process, GetCurrentProcessId());
-  }
+  const qvtest::TrayWindows owned = qvtest::trayWindows();
+  EXPECT_EQ(owned.count, 1) << "the object was offered the tray";
+  EXPECT_EQ(owned.process, GetCurrentProcessId());
   IObjectWithSite* raw = pub.Detach();
   EXPECT_EQ(raw->Release(), 0u);
   // The tray went with its owner: no window left for the shell to call, and
   // the guard is free for the next window.
-  if (trayFree) {
-    EXPECT_EQ(qvtest::trayWindows().count, 0);
-    guard = OpenMutexA(SYNCHRONIZE, FALSE, "MutexForTray");
-    EXPECT_EQ(guard, nullptr) << "the tray guard is still held";
-    if (guard) CloseHandle(guard);
-  }
+  EXPECT_EQ(qvtest::trayWindows().count, 0);
+  guard = OpenMutexA(SYNCHRONIZE, FALSE, "MutexForTray");
+  EXPECT_EQ(guard, nullptr) << "the tray guard is still held";
+  if (guard) CloseHandle(guard);
 }
 
 }  // namespace
