@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -113,31 +112,6 @@ class SessionKeeper : public testing::EmptyTestEventListener {
   std::vector<RegValue> values_;
 };
 
-// An icon of the runner's own in the shell's tray for the whole run.  Wine's
-// stand-alone tray hides its window when its last icon goes, and on a display
-// without a window manager that hide waits 2 s for a window-state change
-// that never comes: every test whose helper object took the tray paid 2 s at
-// its end.  With this icon the tray never empties.
-class TrayKeeper {
- public:
-  TrayKeeper() {
-    icon_.cbSize = sizeof icon_;
-    icon_.hWnd = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    icon_.uID = 1;
-    icon_.uFlags = NIF_ICON;
-    icon_.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));  // IDI_APPLICATION
-    added_ = icon_.hWnd && Shell_NotifyIconA(NIM_ADD, &icon_);
-  }
-  ~TrayKeeper() {
-    if (added_) Shell_NotifyIconA(NIM_DELETE, &icon_);
-    if (icon_.hWnd) DestroyWindow(icon_.hWnd);
-  }
-
- private:
-  NOTIFYICONDATAA icon_{};
-  bool added_ = false;
-};
-
 class Silent final : public qv::Messages {
  public:
   void showString(int) override {}
@@ -205,11 +179,7 @@ int main(int argc, char** argv) {
     testing::UnitTest::GetInstance()->listeners().Append(new SessionKeeper(qv::sharedSettings()));
   }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  int rc;
-  {
-    TrayKeeper keeper;
-    rc = RUN_ALL_TESTS();
-  }
+  const int rc = RUN_ALL_TESTS();
   CoUninitialize();
   return rc;
 }
