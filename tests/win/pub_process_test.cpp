@@ -144,11 +144,6 @@ QV_CHILD_TEST(PubChild, ScriptDialogWindow) {
     ASSERT_NE(help, nullptr);
     ASSERT_NE(makeWindow("Shell Embedding", "", DefWindowProcA, help), nullptr);
   }
-  HANDLE up = OpenEventA(EVENT_MODIFY_STATE, FALSE, "QuillvaneTestDialogUp");
-  if (up) {
-    SetEvent(up);
-    CloseHandle(up);
-  }
   SetTimer(nullptr, 0, lifeMs, nullptr);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -167,11 +162,9 @@ class DialogWatch : public ::testing::Test {
     savedHelp = s->winHelpEnable;
     s->modelessDialogEnable = 1;
     window = openWindow(L"http://news.example/");
-    up = CreateEventA(nullptr, TRUE, FALSE, "QuillvaneTestDialogUp");
   }
   void TearDown() override {
     if (window.browser) closeWindow(window);
-    if (up) CloseHandle(up);
     if (s) {
       s->modelessDialogEnable = saved;
       s->winHelpEnable = savedHelp;
@@ -180,7 +173,6 @@ class DialogWatch : public ::testing::Test {
   // Runs a dialog child (above) titled `title` with `sentinel`; returns its
   // exit code.  The life is a bound for a watch that never acts.
   int runDialog(const std::string& title, const std::string& sentinel = "") {
-    ResetEvent(up);
     constexpr DWORD kLifeMs = 8000;
     HANDLE child = qvtest::startChild("PubChild.ScriptDialogWindow",
                                       {"QV_DIALOG_TITLE=" + title, "QV_SENTINEL=" + sentinel,
@@ -196,7 +188,6 @@ class DialogWatch : public ::testing::Test {
   int saved = 1;
   int savedHelp = 0;
   Window window;
-  HANDLE up = nullptr;
 };
 
 TEST_F(DialogWatch, ScriptDialogOfAnotherProcessIsClosedAndCounted) {
